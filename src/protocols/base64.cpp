@@ -70,9 +70,8 @@ int base64_decode(std::size_t input_length, std::string_view text, std::span<uns
     if (rest.empty())
         return kBase64Invalid;
 
-    const std::size_t groups = input_length / 4;
-    // Every group writes at most 3 bytes, plus the terminator.
-    if (output.size() < groups * 3 + 1)
+    const std::size_t groups = input_length / kBase64GroupChars;
+    if (output.size() < base64_decode_capacity(input_length))
         return kBase64Invalid;
 
     auto symbol = [&](std::size_t pos) {
@@ -118,7 +117,7 @@ std::optional<std::string> base64_encode_text(std::string_view plain, std::size_
 }
 
 std::optional<std::string> base64_decode_text(std::string_view text) {
-    std::vector<unsigned char> buffer(text.size() / 4 * 3 + 1);
+    std::vector<unsigned char> buffer(base64_decode_capacity(text.size()));
     std::size_t count = 0;
     if (base64_decode(text.size(), text, buffer, &count) != kBase64Ok)
         return std::nullopt;

@@ -15,8 +15,12 @@ inline constexpr int kBase64NoRoom = -2;
 // Capacity of the credential fields of a download (119 characters and the terminator).
 inline constexpr std::size_t kCredentialCapacity = 119;
 
+// Every group of three bytes becomes four characters.
+inline constexpr std::size_t kBase64GroupBytes = 3;
+inline constexpr std::size_t kBase64GroupChars = 4;
+
 constexpr std::size_t base64_encoded_length(std::size_t input_length) {
-    return (input_length + 2) / 3 * 4;
+    return (input_length + kBase64GroupBytes - 1) / kBase64GroupBytes * kBase64GroupChars;
 }
 
 // RFC 4648 alphabet with '=' padding, no line breaks. Writes the encoded length to
@@ -25,12 +29,18 @@ constexpr std::size_t base64_encoded_length(std::size_t input_length) {
 int base64_encode(std::size_t* encoded_length, std::span<const unsigned char> input, char* output,
                   std::size_t capacity);
 
+// Room base64_decode asks of its output for `input_length`: three bytes per whole group, as if
+// no group were padded, and the terminator.
+constexpr std::size_t base64_decode_capacity(std::size_t input_length) {
+    return input_length / kBase64GroupChars * kBase64GroupBytes + 1;
+}
+
 // Decodes floor(input_length / 4) groups of `text`, after skipping a leading "+ ". The count is
 // the caller's, taken before the skip, so a skipped prefix shifts the groups into the text that
 // follows; characters past the end of `text` count as invalid, as the terminator of a C string
 // would. Returns kBase64Invalid on an empty input or a character outside
-// the alphabet (the bytes before it stay written), or when `output` (which must leave room for
-// the terminating NUL) is too small. On success writes the NUL and the byte count.
+// the alphabet (the bytes before it stay written), or, before writing anything, when `output` is
+// smaller than base64_decode_capacity(input_length). On success writes the NUL and the byte count.
 int base64_decode(std::size_t input_length, std::string_view text, std::span<unsigned char> output,
                   std::size_t* byte_count);
 

@@ -86,6 +86,28 @@ TEST(Base64Decode, SkipsPlusSpaceAndRejectsBadInput) {
     EXPECT_EQ(base64_decode(4, "QUJD", tiny, &n), kBase64Invalid);
 }
 
+TEST(Base64Decode, PaddingRulesAndOutputBounds) {
+    std::vector<unsigned char> out(16);
+    std::size_t n = 0;
+    // A '=' third character ends the group after one byte, whatever the fourth is.
+    ASSERT_EQ(base64_decode(8, "QQ=AQUJD", out, &n), kBase64Ok);
+    EXPECT_EQ(n, 4u);
+    EXPECT_EQ(std::string(out.begin(), out.begin() + 4), "AABC");
+    // Padding is allowed in every group, not only the last.
+    ASSERT_EQ(base64_decode(8, "QQ==QQ==", out, &n), kBase64Ok);
+    EXPECT_EQ(std::string(out.begin(), out.begin() + 2), "AA");
+    EXPECT_EQ(base64_decode(4, "=QUJ", out, &n), kBase64Invalid);
+    EXPECT_EQ(base64_decode(4, "QUJD", std::span<unsigned char>(out.data(), 0), &n),
+              kBase64Invalid);
+    // Room for three bytes and the terminator is exactly enough for one group.
+    std::vector<unsigned char> exact(4, 0xee);
+    ASSERT_EQ(base64_decode(4, "QUJD", exact, nullptr), kBase64Ok);
+    EXPECT_EQ(exact[3], 0);
+    // A count of zero decodes nothing but still succeeds on non-empty text.
+    ASSERT_EQ(base64_decode(0, "QUJD", out, &n), kBase64Ok);
+    EXPECT_EQ(n, 0u);
+}
+
 TEST(Base64Text, RoundTripsEveryByte) {
     std::string all;
     for (int i = 1; i < 256; ++i)
