@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 namespace rg {
 
@@ -37,6 +38,21 @@ bool sync_parent_folder(const std::string& path) {
     const bool ok = ::fsync(dir) == 0;
     ::close(dir);
     return ok;
+}
+
+void remove_stale_temp_files(const std::string& target_path) {
+    namespace fs = std::filesystem;
+    const fs::path target(target_path);
+    const std::string prefix = target.filename().string() + ".";
+    constexpr std::string_view kSuffix = ".tmp";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(parent_folder(target_path), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > prefix.size() + kSuffix.size() && name.starts_with(prefix) &&
+            name.ends_with(kSuffix)) {
+            fs::remove(entry.path(), ec);
+        }
+    }
 }
 
 AtomicFileWriter::AtomicFileWriter(std::string target_path, FileOps& ops)

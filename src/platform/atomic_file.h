@@ -46,6 +46,10 @@ class AtomicFileWriter {
 bool write_file_atomically(const std::string& path, std::string_view contents,
                            FileOps& ops = system_file_ops(), int* error = nullptr);
 
+// Removes temporary files that an interrupted writer of `target_path` left behind. Only safe while
+// no other writer of that file runs (the caller holds the instance lock).
+void remove_stale_temp_files(const std::string& target_path);
+
 // Flushes the folder that holds `path` so that a rename inside it is durable.
 bool sync_parent_folder(const std::string& path);
 

@@ -1,0 +1,82 @@
+#include "platform/local_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace rg {
+
+namespace {
+constexpr mode_t kNewFileMode = 0644;
+}
+
+std::shared_ptr<LocalFile> LocalFile::open(const std::string& path, Mode mode, int* error) {
+    const int access = mode == Mode::ReadWrite ? O_RDWR : O_WRONLY;
+    const int fd = ::open(path.c_str(), access | O_CREAT | O_CLOEXEC, kNewFileMode);
+    if (fd < 0) {
+        if (error != nullptr)
+            *error = errno;
+        return nullptr;
+    }
+    if (error != nullptr)
+        *error = 0;
+    return std::shared_ptr<LocalFile>(new LocalFile(fd));
+}
+
+LocalFile::~LocalFile() {
+    ::close(fd_);
+}
+
+bool LocalFile::write_at(std::int64_t offset, const void* data, std::size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd_, bytes, size, offset);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return false;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+        offset += n;
+    }
+    return true;
+}
+
+ssize_t LocalFile::read_at(std::int64_t offset, void* data, std::size_t size) {
+    char* bytes = static_cast<char*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd_, bytes + done, size - done, offset + done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool LocalFile::sync() {
+    return ::fdatasync(fd_) == 0;
+}
+
+bool LocalFile::truncate(std::int64_t size) {
+    return ::ftruncate(fd_, size) == 0;
+}
+
+std::int64_t LocalFile::size() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        return -1;
+    return st.st_size;
+}
+
+}  // namespace rg

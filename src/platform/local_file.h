@@ -1,0 +1,38 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace rg {
+
+// One open local file of a download. Shared between the thread that transfers into it and the
+// controller, which flushes it before a save records its ranges; the descriptor closes when the
+// last holder lets go, so a close on one thread never pulls it from under a write on another.
+class LocalFile {
+  public:
+    enum class Mode { ReadWrite, WriteOnly };
+
+    static std::shared_ptr<LocalFile> open(const std::string& path, Mode mode,
+                                           int* error = nullptr);
+    ~LocalFile();
+    LocalFile(const LocalFile&) = delete;
+    LocalFile& operator=(const LocalFile&) = delete;
+
+    // Writes all of `size` bytes at `offset`; false on any failure or short write.
+    bool write_at(std::int64_t offset, const void* data, std::size_t size);
+    // Bytes read at `offset`, fewer at the end of the file, -1 on failure.
+    ssize_t read_at(std::int64_t offset, void* data, std::size_t size);
+    bool sync();
+    bool truncate(std::int64_t size);
+    std::int64_t size() const;  // -1 on failure
+    int descriptor() const { return fd_; }
+
+  private:
+    explicit LocalFile(int fd) : fd_(fd) {}
+    int fd_;
+};
+
+}  // namespace rg
