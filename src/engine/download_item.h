@@ -1,0 +1,140 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/item_state.h"
+#include "engine/range_list.h"
+#include "engine/saved_block.h"
+#include "platform/clock.h"
+#include "platform/local_file.h"
+#include "protocols/connection.h"
+
+namespace rg {
+
+inline constexpr std::string_view kIdleStatus = "Idle";
+inline constexpr std::size_t kStatusTextLimit = 1023;
+inline constexpr std::size_t kFileNameLimit = 255;
+
+// The fields of an item that its worker writes while the controller reads them (to paint rows and
+// to save the list), guarded by the item's mutex. Reach them through DownloadItem::lock().
+struct ItemData {
+    SavedBlock saved;
+    RangeList ranges;
+    std::string status_text{kIdleStatus};
+    std::string file_name;  // the part of local_path after its last '/'
+    std::string pending_name;
+    bool pending_rename = false;
+    Tick speed_mark_tick = 0;
+    std::int32_t speed_mark_bytes = 0;
+    std::shared_ptr<LocalFile> file;
+
+    std::string_view url() const { return field_text(saved.url); }
+    std::string_view local_path() const { return field_text(saved.local_path); }
+    void set_url(std::string_view url) { set_field_text(saved.url, url); }
+    // Also recomputes file_name.
+    void set_local_path(std::string_view path);
+    void set_status(std::string_view text);
+    // Empties the ranges; range_count and downloaded become 0.
+    void clear_ranges();
+    // Removes one range; downloaded drops by its length, not below 0. The bytes stay in the file.
+    bool remove_range(std::size_t index);
+    bool is_complete() const { return ranges.covers_whole(saved.total_size); }
+};
+
+// What a save writes for one item, copied in one piece so that the ranges always agree with the
+// range count written before them. `file` is the open local file, to be flushed before the list
+// that records its ranges is.
+struct ItemSnapshot {
+    SavedBlock saved;
+    std::vector<ByteRange> ranges;
+    std::shared_ptr<LocalFile> file;
+};
+
+// Progress of one block inside a Montage span: bytes so far, span length, block size.
+using ProgressHook = std::function<void(std::int32_t, std::int32_t, std::int32_t)>;
+// A span about to be fetched for the Montage: start, length.
+using RangeHook = std::function<void(std::int32_t, std::int32_t)>;
+
+// One download. Items live in the DownloadList and keep their identity when moved; a worker holds
+// a shared reference while it runs.
+class DownloadItem {
+  public:
+    DownloadItem();
+    DownloadItem(const DownloadItem&) = delete;
+    DownloadItem& operator=(const DownloadItem&) = delete;
+
+    class Locked {
+      public:
+        ItemData* operator->() const { return data_; }
+        ItemData& operator*() const { return *data_; }
+
+      private:
+        friend class DownloadItem;
+        Locked(std::mutex& m, ItemData& d) : guard_(m), data_(&d) {}
+        std::unique_lock<std::mutex> guard_;
+        ItemData* data_;
+    };
+    Locked lock() { return Locked(mutex_, data_); }
+    // Shorthands that take the lock for one read.
+    std::string url() const;
+    std::string local_path() const;
+    std::string status_text() const;
+    std::string file_name() const;
+    std::int32_t total_size() const;
+    std::int32_t downloaded() const;
+    bool is_complete() const;
+    struct Counts {
+        std::int32_t downloaded;
+        std::int32_t total_size;
+    };
+    Counts counts() const;
+    void set_status(std::string_view text);
+
+    // Writes a received block at its offset in the open local file and merges it into the ranges.
+    // Refused (nothing written, ranges unchanged) when the block ends beyond a known total size,
+    // has a negative start or length, passes the 32-bit offset range, when no file is open, or when
+    // the write fails: a range is only recorded for bytes that are in the file.
+    bool store_chunk(std::int32_t start, std::int32_t length, const void* bytes);
+
+    ItemSnapshot snapshot() const;
+
+    // Kilobytes per second since the last measurement; `now` is a tick count.
+    void update_speed(Tick now);
+
+    std::atomic<bool> completed{false};
+    std::atomic<std::int32_t> retry_count{0};
+    std::atomic<float> speed{0.0f};
+    std::atomic<Tick> last_receive_tick{0};
+    std::atomic<bool> receiving{false};
+    std::atomic<bool> auto_stopped{false};
+    std::atomic<bool> auto_started{false};
+    std::atomic<std::int32_t> reader_position{0};
+    std::atomic<bool> montage_abort{false};
+    std::atomic<ItemState> state{ItemState::Stopped};
+
+    // Set by the Montage while it holds the item; used by the span fetch on the same thread.
+    ProgressHook progress_hook;
+    RangeHook range_hook;
+
+    Connection connection;
+
+  private:
+    mutable std::mutex mutex_;
+    ItemData data_;
+};
+
+// "%s/%s (%.2f%%)": downloaded and total size with their units, and the percentage.
+std::string format_progress(std::int32_t downloaded, std::int32_t total_size);
+std::string format_progress(const DownloadItem& item);
+
+// The part of a path after its last '/', empty when there is none.
+std::string_view file_name_of(std::string_view path);
+
+}  // namespace rg

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rg {
+
+// A span of a download's file that is present locally: [start, start + length).
+struct ByteRange {
+    std::int32_t start = 0;
+    std::int32_t length = 0;
+
+    std::int64_t end() const { return static_cast<std::int64_t>(start) + length; }
+    bool operator==(const ByteRange&) const = default;
+};
+
+// "%u : %u (%u bytes)" with the inclusive last byte, as the range dialog shows it.
+std::string format_range(const ByteRange& range);
+
+// The ranges of a download in ascending order. Blocks merge only on exact contact: a block that
+// ends where a range begins extends it downward, one that begins where a range ends extends it
+// upward, and one that exactly fills a gap joins its two neighbours. The transfer code asks only
+// for missing bytes, so overlaps do not arise in normal use; when they do, the block is kept as a
+// range of its own.
+class RangeList {
+  public:
+    // Merges [start, start + length). The caller has checked the bounds.
+    void add(std::int32_t start, std::int32_t length);
+    bool remove(std::size_t index);
+    void clear() { ranges_.clear(); }
+    void assign(std::vector<ByteRange> ranges) { ranges_ = std::move(ranges); }
+
+    std::size_t count() const { return ranges_.size(); }
+    bool empty() const { return ranges_.empty(); }
+    const ByteRange& operator[](std::size_t index) const { return ranges_[index]; }
+    const std::vector<ByteRange>& items() const { return ranges_; }
+    std::int64_t covered_bytes() const;
+
+    // True when `total_size` is known and the first range is exactly [0, total_size).
+    bool covers_whole(std::int32_t total_size) const;
+
+  private:
+    std::vector<ByteRange> ranges_;
+};
+
+}  // namespace rg
