@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that Reelgrab's build and tests need. Idempotent and quiet when
+# everything is present. Usage: scripts/install-deps.sh [--fuzz]
+set -euo pipefail
+
+packages=(
+    cmake
+    ninja-build
+    pkg-config
+    g++
+    libgtest-dev
+    libgmock-dev
+)
+
+if [[ "${1:-}" == "--fuzz" ]]; then
+    packages+=(clang libclang-rt-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then
+    if command -v sudo >/dev/null; then
+        sudo="sudo"
+    else
+        echo "install-deps: missing packages (${missing[*]}) and not root; install them first" >&2
+        exit 1
+    fi
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
