@@ -10,6 +10,9 @@ packages=(
     g++
     libgtest-dev
     libgmock-dev
+    libcurl4-openssl-dev
+    python3
+    nginx
 )
 
 if [[ "${1:-}" == "--fuzz" ]]; then

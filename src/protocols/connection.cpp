@@ -1,5 +1,7 @@
 #include "protocols/connection.h"
 
+#include "protocols/http_transfer.h"
+
 namespace rg {
 
 namespace {
@@ -48,6 +50,10 @@ bool FtpSession::set_error_text(std::string_view text) {
 bool FtpSession::set_line(std::string_view text) {
     return assign_bounded(line_, text, kFtpLineMax);
 }
+
+Connection::Connection() : http(std::make_unique<HttpTransfer>()) {}
+
+Connection::~Connection() = default;
 
 std::optional<std::int32_t> Connection::take_resumable() {
     if (resumable == kResumableNotReported)

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,12 +10,11 @@
 namespace rg {
 
 class DownloadItem;
+class HttpSession;
+class HttpTransfer;
 
-// Opaque stand-ins for the HTTP client's handles and for the window that owns its one question
-// to the user; the HTTP client and the shell define them.
-struct HttpSession;
-struct HttpConnectHandle;
-struct HttpRequestHandle;
+// Opaque stand-in for the window that owns the transfer's questions to the user; the shell
+// defines it.
 struct OwnerWindow;
 
 enum class Protocol : std::uint32_t { Http = 0, Ftp = 1 };
@@ -37,6 +37,7 @@ using StatusCallback = void (*)(const void* handle, DownloadItem* context, std::
 
 inline constexpr int kInvalidSocket = -1;
 inline constexpr std::int32_t kResumableNotReported = -1;
+inline constexpr std::int32_t kNoRange = -1;
 
 inline constexpr std::string_view kResponseTextInitial = "Error <None>";
 inline constexpr std::string_view kFtpErrorTextInitial = "<None>";
@@ -62,6 +63,8 @@ class FtpSession {
     int listen_socket = kInvalidSocket;
     int control_socket = kInvalidSocket;
     int data_socket = kInvalidSocket;
+    // The FTP client's own state of the open transfer (interruption, passive fallback).
+    std::shared_ptr<struct FtpRuntime> runtime;
 
     const std::string& error_text() const { return error_text_; }
     bool set_error_text(std::string_view text);
@@ -79,9 +82,16 @@ class FtpSession {
 // close through it.
 class Connection {
   public:
+    Connection();
+    ~Connection();
+    // The HTTP state is shared with threads that interrupt it, so it never moves.
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
     HttpSession* session = nullptr;  // process-wide; set by the owner, never closed here
-    HttpConnectHandle* connect_handle = nullptr;  // owned by the HTTP client, released on close
-    HttpRequestHandle* request_handle = nullptr;  // owned by the HTTP client, released on close
+    // The HTTP client's libcurl handles, kept across requests for keep-alive. Made with the
+    // Connection, so interrupt_connection() never races its creation.
+    const std::unique_ptr<HttpTransfer> http;
     StatusCallback status_callback = nullptr;
     DownloadItem* context = nullptr;  // the owning item, passed back with every report
     OwnerWindow* owner_window = nullptr;
@@ -96,6 +106,18 @@ class Connection {
     std::uint32_t error_code = 0;     // system or transport error of the last failure; 0 = none
     Protocol protocol = Protocol::Http;
     FtpSession ftp;
+
+    // The Content-Range of a 206 answer (end inclusive; total kNoRange also for "*"): where the
+    // body belongs, for the owner to check against the span it asked for. kNoRange otherwise,
+    // and a 200 body starts at offset 0 whatever was asked.
+    std::int32_t range_start = kNoRange;
+    std::int32_t range_end = kNoRange;
+    std::int32_t range_total = kNoRange;
+    // The answer's ETag, else its Last-Modified; empty = none. At most kValidatorMax characters.
+    std::string validator;
+    // Set by the owner: sent as "If-Range" with a request that starts past 0, so that a file
+    // changed on the server comes back whole (200) instead of as a mismatched piece.
+    std::string if_range;
 
     // The reported range support, if any, cleared so a later transfer cannot report it twice.
     std::optional<std::int32_t> take_resumable();

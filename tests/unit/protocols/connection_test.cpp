@@ -20,8 +20,10 @@ TEST(Connection, StartsIdleWithTheInitialTexts) {
     EXPECT_EQ(c.error_code, 0u);
     EXPECT_EQ(c.content_length, 0);
     EXPECT_EQ(c.resumable, kResumableNotReported);
-    EXPECT_EQ(c.connect_handle, nullptr);
-    EXPECT_EQ(c.request_handle, nullptr);
+    EXPECT_NE(c.http, nullptr);
+    EXPECT_EQ(c.range_start, kNoRange);
+    EXPECT_EQ(c.range_total, kNoRange);
+    EXPECT_EQ(c.validator, "");
 
     EXPECT_EQ(c.ftp.error_text(), "<None>");
     EXPECT_FALSE(c.ftp.connected);

@@ -1,0 +1,354 @@
+#include "protocols/http_headers.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include "protocols/connection.h"
+
+namespace rg {
+
+namespace {
+
+constexpr std::int64_t kLargestOffset = std::numeric_limits<std::int32_t>::max();
+constexpr std::string_view kStatusLinePrefix = "HTTP/";
+constexpr std::size_t kStatusCodeDigits = 3;
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kBytesUnit = "bytes";
+constexpr std::string_view kFileNameKey = "filename=";
+constexpr char kUnknownTotal = '*';
+constexpr unsigned char kDelete = 0x7f;
+constexpr unsigned char kFirstPrintable = 0x20;
+
+constexpr std::array<std::string_view, 3> kRangeMarkers = {"Content-Range", "Accept-Ranges: bytes",
+                                                           "Accept-Ranges:bytes"};
+
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equals_ignoring_case(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return lower(x) == lower(y); });
+}
+
+std::size_t find_ignoring_case(std::string_view text, std::string_view needle) {
+    const auto it = std::search(text.begin(), text.end(), needle.begin(), needle.end(),
+                                [](char x, char y) { return lower(x) == lower(y); });
+    return it == text.end() ? std::string_view::npos : static_cast<std::size_t>(it - text.begin());
+}
+
+bool is_space(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && is_space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && is_space(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Digits only; values past the 32-bit offsets saturate so that any number of digits is safe.
+HeaderProblem parse_offset(std::string_view text, std::int64_t* value) {
+    if (text.empty())
+        return HeaderProblem::kMalformed;
+    std::int64_t v = 0;
+    bool too_large = false;
+    for (char c : text) {
+        if (!is_digit(c))
+            return HeaderProblem::kMalformed;
+        if (!too_large) {
+            v = v * 10 + (c - '0');
+            too_large = v > kLargestOffset;
+        }
+    }
+    *value = v;
+    return too_large ? HeaderProblem::kTooLarge : HeaderProblem::kNone;
+}
+
+int severity(HeaderProblem problem) {
+    switch (problem) {
+        case HeaderProblem::kNone:
+            return 0;
+        case HeaderProblem::kConflict:
+            return 1;
+        case HeaderProblem::kTooLarge:
+            return 2;
+        case HeaderProblem::kMalformed:
+            return 3;
+    }
+    return 0;
+}
+
+// The worse of two problems, so a malformed part is never hidden behind a merely large one.
+HeaderProblem worse(HeaderProblem a, HeaderProblem b) {
+    return severity(a) >= severity(b) ? a : b;
+}
+
+std::string problem_text(HeaderProblem problem, std::string_view header) {
+    switch (problem) {
+        case HeaderProblem::kNone:
+            return {};
+        case HeaderProblem::kMalformed:
+            return "Invalid " + std::string(header) + " in the server's answer";
+        case HeaderProblem::kTooLarge:
+            return "Files of 2 GiB or more are not supported";
+        case HeaderProblem::kConflict:
+            return "Conflicting " + std::string(header) + " in the server's answer";
+    }
+    return {};
+}
+
+}  // namespace
+
+HeaderProblem parse_content_length(std::string_view value, std::int32_t* length) {
+    HeaderProblem problem = HeaderProblem::kNone;
+    std::int64_t first = -1;
+    bool conflict = false;
+    while (true) {
+        const std::size_t comma = value.find(',');
+        std::int64_t v = 0;
+        const HeaderProblem part = parse_offset(trim(value.substr(0, comma)), &v);
+        problem = worse(problem, part);
+        if (part == HeaderProblem::kNone) {
+            if (first >= 0 && v != first)
+                conflict = true;
+            if (first < 0)
+                first = v;
+        }
+        if (comma == std::string_view::npos)
+            break;
+        value.remove_prefix(comma + 1);
+    }
+    if (problem != HeaderProblem::kNone)
+        return problem;
+    if (conflict)
+        return HeaderProblem::kConflict;
+    *length = static_cast<std::int32_t>(first);
+    return HeaderProblem::kNone;
+}
+
+HeaderProblem parse_content_range(std::string_view value, ContentRange* range) {
+    value = trim(value);
+    if (value.size() <= kBytesUnit.size() ||
+        !equals_ignoring_case(value.substr(0, kBytesUnit.size()), kBytesUnit) ||
+        !is_space(value[kBytesUnit.size()]))
+        return HeaderProblem::kMalformed;
+    value = trim(value.substr(kBytesUnit.size()));
+
+    const std::size_t dash = value.find('-');
+    const std::size_t slash = value.find('/');
+    if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash)
+        return HeaderProblem::kMalformed;
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    std::int64_t total = -1;
+    HeaderProblem problem = parse_offset(value.substr(0, dash), &start);
+    problem = worse(problem, parse_offset(value.substr(dash + 1, slash - dash - 1), &end));
+    const std::string_view total_text = value.substr(slash + 1);
+    if (total_text.size() != 1 || total_text[0] != kUnknownTotal)
+        problem = worse(problem, parse_offset(total_text, &total));
+    if (problem != HeaderProblem::kNone)
+        return problem;
+    if (start > end || (total >= 0 && end >= total))
+        return HeaderProblem::kMalformed;
+    // The end is inclusive: one past it must still be a 32-bit offset.
+    if (end >= kLargestOffset)
+        return HeaderProblem::kTooLarge;
+    *range = {static_cast<std::int32_t>(start), static_cast<std::int32_t>(end),
+              static_cast<std::int32_t>(total)};
+    return HeaderProblem::kNone;
+}
+
+std::optional<std::string> disposition_file_name(std::string_view value) {
+    const std::size_t key = find_ignoring_case(value, kFileNameKey);
+    if (key == std::string_view::npos)
+        return std::nullopt;
+    const std::size_t rest = key + kFileNameKey.size() + 1;
+    if (rest >= value.size())
+        return std::nullopt;
+    std::string_view name = value.substr(rest);
+    name.remove_suffix(1);
+    return std::string(name);
+}
+
+std::string usable_file_name(std::string_view name) {
+    name = name.substr(0, name.find('\0'));
+    const std::size_t separator = name.find_last_of("/\\");
+    if (separator != std::string_view::npos)
+        name.remove_prefix(separator + 1);
+    if (name.empty() || name == "." || name == "..")
+        return {};
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < kFirstPrintable || u == kDelete)
+            return {};
+    }
+    return std::string(name);
+}
+
+bool advertises_ranges(std::string_view header_text) {
+    return std::any_of(kRangeMarkers.begin(), kRangeMarkers.end(), [&](std::string_view marker) {
+        return find_ignoring_case(header_text, marker) != std::string_view::npos;
+    });
+}
+
+bool is_safe_header_value(std::string_view value) {
+    return std::none_of(value.begin(), value.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return (u < kFirstPrintable && c != '\t') || u == kDelete;
+    });
+}
+
+std::optional<std::string> range_header_value(std::int32_t start, std::int32_t length) {
+    if (start < 0 || length < 0)
+        return std::nullopt;
+    std::string value = "bytes=" + std::to_string(start) + "-";
+    if (length > 0) {
+        const std::int64_t end_exclusive = std::int64_t{start} + length;
+        if (end_exclusive > kLargestOffset)
+            return std::nullopt;
+        value += std::to_string(end_exclusive - 1);
+    }
+    return value;
+}
+
+bool ResponseHead::start(std::string_view status_line) {
+    if (status_line.size() < kStatusLinePrefix.size() ||
+        !equals_ignoring_case(status_line.substr(0, kStatusLinePrefix.size()), kStatusLinePrefix))
+        return false;
+    const std::size_t space = status_line.find(' ');
+    if (space == std::string_view::npos)
+        return false;
+    std::string_view rest = status_line.substr(space + 1);
+    while (!rest.empty() && rest.front() == ' ')
+        rest.remove_prefix(1);
+    if (rest.size() < kStatusCodeDigits ||
+        !std::all_of(rest.begin(), rest.begin() + kStatusCodeDigits, is_digit) ||
+        (rest.size() > kStatusCodeDigits && is_digit(rest[kStatusCodeDigits])))
+        return false;
+
+    *this = ResponseHead();
+    status_code_ = (rest[0] - '0') * 100 + (rest[1] - '0') * 10 + (rest[2] - '0');
+    const std::string_view reason = trim(rest.substr(kStatusCodeDigits));
+    reason_.assign(reason.substr(0, kReasonTextMax));
+    add_line(status_line);
+    return true;
+}
+
+void ResponseHead::add_line(std::string_view line) {
+    if (!raw_full_) {
+        if (raw_.size() + line.size() + kCrLf.size() <= kRawHeadersMax) {
+            raw_.append(line);
+            raw_.append(kCrLf);
+        } else {
+            if (raw_.empty())
+                raw_.assign(line.substr(0, kRawHeadersMax));
+            raw_full_ = true;
+        }
+    }
+    if (!ranges_advertised_)
+        ranges_advertised_ = advertises_ranges(line);
+
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos)
+        return;
+    const std::string_view name = line.substr(0, colon);
+    const std::string_view value = trim(line.substr(colon + 1));
+    const auto keep_first = [&](std::optional<std::string>& field, std::size_t max) {
+        if (!field && value.size() <= max && is_safe_header_value(value))
+            field.emplace(value);
+    };
+    if (equals_ignoring_case(name, "Content-Length")) {
+        note_length(value);
+    } else if (equals_ignoring_case(name, "Content-Range")) {
+        note_range(value);
+    } else if (equals_ignoring_case(name, "Content-name")) {
+        keep_first(content_name_, kHeaderValueMax);
+    } else if (equals_ignoring_case(name, "Content-Disposition")) {
+        keep_first(disposition_, kHeaderValueMax);
+    } else if (equals_ignoring_case(name, "ETag")) {
+        keep_first(etag_, kValidatorMax);
+    } else if (equals_ignoring_case(name, "Last-Modified")) {
+        keep_first(last_modified_, kValidatorMax);
+    } else if (equals_ignoring_case(name, "Location") && !location_seen_) {
+        location_seen_ = true;
+        if (value.size() > kLocationMax)
+            location_too_long_ = true;
+        else if (!value.empty())
+            location_.emplace(value);
+    }
+}
+
+void ResponseHead::note_length(std::string_view value) {
+    std::int32_t length = 0;
+    const HeaderProblem problem = parse_content_length(value, &length);
+    if (problem != HeaderProblem::kNone) {
+        length_state_.problem = worse(length_state_.problem, problem);
+    } else if (length_state_.present && length != length_) {
+        length_state_.problem = worse(length_state_.problem, HeaderProblem::kConflict);
+    } else {
+        length_ = length;
+    }
+    length_state_.present = true;
+}
+
+void ResponseHead::note_range(std::string_view value) {
+    ContentRange range;
+    const HeaderProblem problem = parse_content_range(value, &range);
+    if (problem != HeaderProblem::kNone) {
+        range_state_.problem = worse(range_state_.problem, problem);
+    } else if (range_state_.present && !(range == range_)) {
+        range_state_.problem = worse(range_state_.problem, HeaderProblem::kConflict);
+    } else {
+        range_ = range;
+    }
+    range_state_.present = true;
+}
+
+ResponseHead::Facts ResponseHead::facts(bool partial) const {
+    Facts f;
+    if (length_state_.problem != HeaderProblem::kNone) {
+        f.problem = length_state_.problem;
+        f.problem_text = problem_text(f.problem, "Content-Length");
+        return f;
+    }
+    if (length_state_.present)
+        f.content_length = length_;
+    if (partial) {
+        if (!range_state_.present || range_state_.problem != HeaderProblem::kNone) {
+            f.problem = range_state_.present ? range_state_.problem : HeaderProblem::kMalformed;
+            f.problem_text = problem_text(f.problem, "Content-Range");
+            return f;
+        }
+        // The body is framed by Content-Length; one that disagrees with the range would put
+        // bytes at the wrong offsets.
+        if (length_state_.present &&
+            std::int64_t{length_} != std::int64_t{range_.end} - range_.start + 1) {
+            f.problem = HeaderProblem::kConflict;
+            f.problem_text = "Content-Length does not match Content-Range";
+            return f;
+        }
+        f.range = range_;
+    }
+    if (etag_)
+        f.validator = *etag_;
+    else if (last_modified_)
+        f.validator = *last_modified_;
+
+    if (content_name_)
+        f.file_name = usable_file_name(*content_name_);
+    if (f.file_name.empty() && disposition_) {
+        if (const auto name = disposition_file_name(*disposition_))
+            f.file_name = usable_file_name(*name);
+    }
+    return f;
+}
+
+}  // namespace rg
