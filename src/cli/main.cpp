@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/get_command.h"
 #include "cli/terminal_host.h"
 #include "engine/list_file.h"
 #include "platform/data_dir.h"
@@ -23,6 +24,12 @@ constexpr const char* kHelp =
     "settings (rlg.ini) as the Reelgrab window; only one of them can use a data folder at a time.\n"
     "\n"
     "Commands:\n"
+    "  get URL... [-d DIR]\n"
+    "                    download the URLs into DIR (default: the current folder); a URL that\n"
+    "                    is already in the list continues from the bytes it has. Exits 0 when\n"
+    "                    every download completed\n"
+    "  info URL          show what the server says of an HTTP(S) URL: status, size, range\n"
+    "                    support and the file name it offers\n"
     "  list              show the downloads in the list with their progress\n"
     "  help              show this text\n"
     "\n"
@@ -131,6 +138,27 @@ int run(int argc, char** argv) {
     if (!data_dir.ok()) {
         std::fprintf(stderr, "rlg: %s\n", describe(data_dir.error));
         return kExitFailure;
+    }
+    if (args[0] == "get") {
+        std::vector<std::string> urls;
+        std::string out_dir = ".";
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "-d") {
+                if (i + 1 >= args.size())
+                    return usage_error("-d needs a folder");
+                out_dir = std::string(args[++i]);
+            } else {
+                urls.emplace_back(args[i]);
+            }
+        }
+        if (urls.empty())
+            return usage_error("'get' needs at least one URL");
+        return run_get(data_dir.folder, urls, out_dir);
+    }
+    if (args[0] == "info") {
+        if (args.size() != 2)
+            return usage_error("'info' takes one URL");
+        return run_info(data_dir.folder, std::string(args[1]));
     }
     if (args[0] == "list") {
         if (args.size() > 1)

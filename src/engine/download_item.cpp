@@ -1,5 +1,7 @@
 #include "engine/download_item.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <limits>
 
@@ -12,6 +14,8 @@ constexpr std::uint32_t kLargestInUnit = 1023;
 // Bytes per millisecond to kilobytes per second: the single-precision value just below
 // 1000 / 1024.
 constexpr float kBytesPerMsToKbPerS = 0.97656244f;
+
+}  // namespace
 
 std::string format_size(std::int32_t value) {
     const auto bytes = static_cast<std::uint32_t>(value);
@@ -26,8 +30,6 @@ std::string format_size(std::int32_t value) {
     }
     return text;
 }
-
-}  // namespace
 
 std::string_view file_name_of(std::string_view path) {
     const auto slash = path.rfind('/');
@@ -149,6 +151,27 @@ void DownloadItem::update_speed(Tick now) {
     speed.store(rate * kBytesPerMsToKbPerS);
     data_.speed_mark_bytes = data_.saved.downloaded;
     data_.speed_mark_tick = now;
+}
+
+void DownloadItem::add_downloaded(std::int32_t bytes) {
+    std::lock_guard guard(mutex_);
+    const std::int64_t sum = static_cast<std::int64_t>(data_.saved.downloaded) + bytes;
+    data_.saved.downloaded = static_cast<std::int32_t>(
+        std::min<std::int64_t>(sum, std::numeric_limits<std::int32_t>::max()));
+}
+
+bool DownloadItem::wait_while_running(std::uint32_t ms) {
+    std::unique_lock guard(mutex_);
+    return stop_signal_.wait_for(guard, std::chrono::milliseconds(ms),
+                                 [&] { return state.load() != ItemState::Running; });
+}
+
+void DownloadItem::notify_stop() {
+    {
+        // Taking the mutex orders the state change before a waiter's check.
+        std::lock_guard guard(mutex_);
+    }
+    stop_signal_.notify_all();
 }
 
 std::string format_progress(std::int32_t downloaded, std::int32_t total_size) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,6 +32,9 @@ struct ItemData {
     std::string file_name;  // the part of local_path after its last '/'
     std::string pending_name;
     bool pending_rename = false;
+    // ETag or Last-Modified of the answer the ranges were fetched under; asked back with If-Range
+    // so that bytes of a changed file are never mixed in. Known only for this run of the program.
+    std::string validator;
     Tick speed_mark_tick = 0;
     std::int32_t speed_mark_bytes = 0;
     std::shared_ptr<LocalFile> file;
@@ -108,6 +112,13 @@ class DownloadItem {
     // Kilobytes per second since the last measurement; `now` is a tick count.
     void update_speed(Tick now);
 
+    void add_downloaded(std::int32_t bytes);
+
+    // Waits up to `ms` milliseconds while the item is Running; true when it stopped meanwhile.
+    // The wait ends at once when notify_stop() is called.
+    bool wait_while_running(std::uint32_t ms);
+    void notify_stop();
+
     std::atomic<bool> completed{false};
     std::atomic<std::int32_t> retry_count{0};
     std::atomic<float> speed{0.0f};
@@ -123,12 +134,24 @@ class DownloadItem {
     ProgressHook progress_hook;
     RangeHook range_hook;
 
+    // Set by the controller while a worker thread exists for the item, from before the thread
+    // starts until after it ended: an item never gets a second worker.
+    std::atomic<bool> worker_active{false};
+    // The Montage's "restart on close": the item was started while the Montage held it.
+    std::atomic<bool> restart_on_close{false};
+    // What the current run works with; set before its worker starts.
+    struct TransferEnv* env = nullptr;
+
     Connection connection;
 
   private:
     mutable std::mutex mutex_;
+    std::condition_variable stop_signal_;
     ItemData data_;
 };
+
+// A byte count with its unit: "%u B", "%u KB" or "%.1f MB".
+std::string format_size(std::int32_t bytes);
 
 // "%s/%s (%.2f%%)": downloaded and total size with their units, and the percentage.
 std::string format_progress(std::int32_t downloaded, std::int32_t total_size);

@@ -33,8 +33,8 @@ void fill(DownloadList& list, int generation) {
     }
 }
 
-// Saves new generations until killed.
-[[noreturn]] void save_forever(const std::string& folder, int first_generation) {
+// Saves new generations until killed, writing a byte to `progress` after each save.
+[[noreturn]] void save_forever(const std::string& folder, int first_generation, int progress) {
     test::RecordingHost host;
     ListFile file(folder, host);
     if (file.open() != ListFile::OpenResult::Opened)
@@ -44,6 +44,9 @@ void fill(DownloadList& list, int generation) {
         fill(list, g);
         if (!file.save(list))
             _exit(3);
+        const char saved = 1;
+        if (::write(progress, &saved, 1) != 1)
+            _exit(4);
     }
 }
 
@@ -68,15 +71,30 @@ TEST(ListCrash, KilledSaverLeavesAWholeList) {
     std::uniform_int_distribution<int> delay_us(0, 100000);
     int newer = 0;
     for (int round = 0; round < kKills; ++round) {
+        int pipe_fds[2];
+        ASSERT_EQ(::pipe(pipe_fds), 0);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
-        if (child == 0)
-            save_forever(dir.path(), (round + 1) * 1000);
-        std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
+        if (child == 0) {
+            ::close(pipe_fds[0]);
+            save_forever(dir.path(), (round + 1) * 1000, pipe_fds[1]);
+        }
+        ::close(pipe_fds[1]);
+        // Every other round waits for one finished save first, so that the kill lands in a later
+        // save whatever the machine's speed; the others kill at any moment from the start.
+        if (round % 2 == 1) {
+            char saved = 0;
+            ASSERT_EQ(::read(pipe_fds[0], &saved, 1), 1);
+            std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random) / 5));
+        } else {
+            std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
+        }
         ::kill(child, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "saver ended by itself: " << status;
+        ::close(pipe_fds[0]);
+        ASSERT_TRUE(WIFSIGNALED(status))
+            << "saver ended by itself with " << WEXITSTATUS(status) << " in round " << round;
 
         test::RecordingHost host;
         ListFile file(dir.path(), host);
@@ -95,8 +113,7 @@ TEST(ListCrash, KilledSaverLeavesAWholeList) {
             ++newer;
         EXPECT_TRUE(host.messages.empty());
     }
-    // The kills hit at different moments: some rounds got a save through.
-    EXPECT_GT(newer, 0);
+    EXPECT_GE(newer, kKills / 2);
 }
 
 }  // namespace
