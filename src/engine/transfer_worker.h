@@ -37,7 +37,7 @@ struct TransferEnv {
 
 // Largest block read at once: big reads are what make a fast transfer; a block never holds more
 // than one read's bytes.
-inline constexpr std::int32_t kTransferBlockSize = 64 * 1024;
+inline constexpr std::int32_t kTransferBlockSize = 256 * 1024;
 
 // The thread procedure of one run.
 int worker_main(DownloadItem& item, TransferEnv& env);

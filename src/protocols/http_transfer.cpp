@@ -16,8 +16,11 @@ using Clock = std::chrono::steady_clock;
 
 // Upper bound of one wait in curl_multi_poll; interrupts and libcurl's own timers end it sooner.
 constexpr int kPollSliceMs = 1000;
+// Bytes libcurl reads from the socket at once: large reads keep the system calls and callbacks
+// of a fast transfer few.
+constexpr long kReceiveChunk = 128 * 1024;
 // Resume a paused transfer only once a whole libcurl chunk fits again.
-constexpr std::size_t kResumeRoom = CURL_MAX_WRITE_SIZE;
+constexpr std::size_t kResumeRoom = kReceiveChunk;
 constexpr int kFirstFinalStatus = 200;
 constexpr const char* kAllowedProtocols = "http,https";
 
@@ -302,6 +305,9 @@ std::optional<TransferFailure> HttpTransfer::prepare(Request& r, const HttpReque
     set(CURLOPT_URL, plan.url.c_str());
     set(CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
     set(CURLOPT_NOSIGNAL, 1L);
+    // libcurl takes a receive buffer size only before its buffer exists, that is on a fresh
+    // handle; a reused handle keeps the buffer it has, so a refusal here is no failure.
+    curl_easy_setopt(r.easy, CURLOPT_BUFFERSIZE, kReceiveChunk);
     // An interrupted name lookup must not hold the owner until the resolver thread ends: the
     // thread is let go and cleans up after itself.
     set(CURLOPT_QUICK_EXIT, 1L);

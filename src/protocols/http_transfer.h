@@ -30,7 +30,7 @@ inline constexpr std::uint32_t kErrorRedirectFailed = 12156;
 inline constexpr std::uint32_t kErrorSecureChannel = 12157;
 
 // Bytes of a body held between libcurl and the reader; libcurl is paused when it is full.
-inline constexpr std::size_t kBodyBufferCapacity = 256 * 1024;
+inline constexpr std::size_t kBodyBufferCapacity = 512 * 1024;
 
 struct TransferFailure {
     std::uint32_t code = 0;
