@@ -66,17 +66,8 @@ struct Session {
 };
 
 bool open_session(const std::string& data_dir, Session& s) {
-    switch (s.list_file.open()) {
-        case ListFile::OpenResult::Opened:
-            break;
-        case ListFile::OpenResult::Locked:
-            std::fprintf(stderr, "rlg: %s is in use by another Reelgrab\n", data_dir.c_str());
-            return false;
-        case ListFile::OpenResult::Failed:
-            std::fprintf(stderr, "rlg: cannot open the download list in %s: %s\n", data_dir.c_str(),
-                         std::strerror(errno));
-            return false;
-    }
+    if (!open_list_file(data_dir, s.list_file))
+        return false;
     s.settings.replace(load_settings(s.ini));
     s.passwords.load();
     s.http.set_options(
@@ -185,6 +176,21 @@ void print_progress(Session& s, const std::vector<DownloadItem*>& active, bool f
 }
 
 }  // namespace
+
+bool open_list_file(const std::string& data_dir, ListFile& file) {
+    switch (file.open()) {
+        case ListFile::OpenResult::Opened:
+            return true;
+        case ListFile::OpenResult::Locked:
+            std::fprintf(stderr, "rlg: %s is in use by another Reelgrab\n", data_dir.c_str());
+            return false;
+        case ListFile::OpenResult::Failed:
+            std::fprintf(stderr, "rlg: cannot open the download list in %s: %s\n", data_dir.c_str(),
+                         std::strerror(errno));
+            return false;
+    }
+    return false;
+}
 
 int run_get(const std::string& data_dir, const std::vector<std::string>& urls,
             const std::string& out_dir) {

@@ -70,26 +70,10 @@ const char* state_name(ItemState state) {
     return "?";
 }
 
-// Opens the data folder's list, holding its lock; prints why when it cannot.
-bool open_list(const std::string& data_dir, ListFile& file) {
-    switch (file.open()) {
-        case ListFile::OpenResult::Opened:
-            return true;
-        case ListFile::OpenResult::Locked:
-            std::fprintf(stderr, "rlg: %s is in use by another Reelgrab\n", data_dir.c_str());
-            return false;
-        case ListFile::OpenResult::Failed:
-            std::fprintf(stderr, "rlg: cannot open the download list in %s: %s\n", data_dir.c_str(),
-                         std::strerror(errno));
-            return false;
-    }
-    return false;
-}
-
 int run_list(const std::string& data_dir) {
     TerminalHost host;
     ListFile file(data_dir, host);
-    if (!open_list(data_dir, file))
+    if (!open_list_file(data_dir, file))
         return kExitFailure;
     DownloadList list;
     file.load(list);
