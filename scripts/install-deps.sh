@@ -13,6 +13,7 @@ packages=(
     libcurl4-openssl-dev
     python3
     nginx
+    python3-pyftpdlib
 )
 
 if [[ "${1:-}" == "--fuzz" ]]; then

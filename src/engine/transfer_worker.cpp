@@ -269,12 +269,15 @@ std::int32_t span_fetch(DownloadItem& item, std::int32_t start, std::int32_t len
         return 0;
 
     // Where the body belongs. A 206 must name the range that was asked for; anything else would
-    // put other bytes at this offset. A 200 is the whole file from byte 0: the bytes before the
-    // requested start are skipped rather than written at the wrong place.
+    // put other bytes at this offset. An HTTP 200 is the whole file from byte 0, and an FTP
+    // transfer starts where the server agreed to (0 when it refused to resume): the bytes before
+    // the requested start are skipped rather than written at the wrong place.
+    const bool partial = conn.status_code == kHttpPartialContent;
+    const bool ftp = conn.protocol == Protocol::Ftp;
     std::int32_t position = start;
     std::int64_t skip = 0;
     const std::int32_t known_total = item.total_size();
-    if (conn.status_code == kHttpPartialContent) {
+    if (partial && !ftp) {
         const std::int64_t asked_end =
             length > 0 ? static_cast<std::int64_t>(start) + length - 1 : -1;
         const bool wrong =
@@ -283,10 +286,13 @@ std::int32_t span_fetch(DownloadItem& item, std::int32_t start, std::int32_t len
             (known_total > 0 && conn.range_total > 0 && conn.range_total != known_total);
         if (wrong)
             return abandon_span(item, kWrongRangeText, 0, env);
-    } else if (start > 0) {
-        if (!conn.if_range.empty())
+    } else {
+        const std::int64_t data_offset = ftp && conn.range_start > 0 ? conn.range_start : 0;
+        if (data_offset > start)
+            return abandon_span(item, kWrongRangeText, 0, env);
+        if (data_offset < start && !ftp && !conn.if_range.empty())
             return abandon_span(item, kFileChangedText, 0, env);
-        skip = start;
+        skip = start - data_offset;
     }
     if (const auto reported = conn.take_resumable())
         item.lock()->saved.resumable = *reported;
@@ -295,10 +301,11 @@ std::int32_t span_fetch(DownloadItem& item, std::int32_t start, std::int32_t len
         if (data->validator.empty())
             data->validator = conn.validator;
         if (data->saved.total_size == 0) {
-            data->saved.total_size =
-                conn.status_code == kHttpPartialContent && conn.range_total > 0
-                    ? conn.range_total
-                    : (conn.status_code == kHttpPartialContent ? 0 : conn.content_length);
+            // A partial answer's length is the span's, not the file's.
+            if (partial && !ftp)
+                data->saved.total_size = conn.range_total > 0 ? conn.range_total : 0;
+            else
+                data->saved.total_size = conn.content_length;
         }
     }
     if (named)

@@ -1,5 +1,7 @@
 #include "protocols/connection.h"
 
+#include "protocols/ftp_client.h"
+
 #include "protocols/http_transfer.h"
 
 namespace rg {
@@ -53,7 +55,10 @@ bool FtpSession::set_line(std::string_view text) {
 
 Connection::Connection() : http(std::make_unique<HttpTransfer>()) {}
 
-Connection::~Connection() = default;
+// A Connection that goes away in the middle of an FTP transfer still closes its sockets.
+Connection::~Connection() {
+    ftp_close_sockets(ftp);
+}
 
 std::optional<std::int32_t> Connection::take_resumable() {
     if (resumable == kResumableNotReported)

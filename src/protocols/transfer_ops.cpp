@@ -1,5 +1,6 @@
 #include "protocols/transfer_ops.h"
 
+#include "protocols/ftp_client.h"
 #include "protocols/http_client.h"
 #include "protocols/http_transfer.h"
 
@@ -7,13 +8,7 @@ namespace rg {
 
 namespace {
 
-constexpr std::string_view kFtpUnavailable = "Error: FTP is not available";
-
-int ftp_unavailable(Connection& c) {
-    c.error_code = kErrorUnrecognizedScheme;
-    c.set_response_text(kFtpUnavailable);
-    return 0;
-}
+constexpr std::string_view kProbeNotForFtp = "Error: The HEAD probe is for HTTP downloads only";
 
 }  // namespace
 
@@ -23,35 +18,42 @@ int open_span(Connection& connection, std::string_view url, std::int32_t start, 
         case Protocol::Http:
             return http_open_span(connection, url, start, length, credentials, named);
         case Protocol::Ftp:
-            if (named)
-                *named = false;
             // An HTTP span left from before a change of protocol must not stay open.
             connection.http->finish(HttpTransfer::Slot::kSpan);
-            return ftp_unavailable(connection);
+            return ftp_open_span(connection, url, start, length, credentials, named);
     }
     return 0;
 }
 
 std::int32_t read_data(Connection& connection, void* buffer, std::int32_t count) {
-    if (connection.protocol == Protocol::Http)
-        return http_read_data(connection, buffer, count);
+    switch (connection.protocol) {
+        case Protocol::Http:
+            return http_read_data(connection, buffer, count);
+        case Protocol::Ftp:
+            return ftp_read_data(connection, buffer, count);
+    }
     connection.read_failed = true;
     return 0;
 }
 
 void close_connection(Connection& connection) {
-    if (connection.protocol == Protocol::Http)
+    if (connection.protocol == Protocol::Http) {
         http_close(connection);
-    else
+    } else {
         connection.http->finish(HttpTransfer::Slot::kSpan);
+        ftp_close_connection(connection);
+    }
 }
 
+// Both clients: the protocol may change while a stop is on its way (a redirect to ftp://).
 void interrupt_connection(Connection& connection) {
     connection.http->interrupt();
+    ftp_interrupt(connection);
 }
 
 void reset_interrupt(Connection& connection) {
     connection.http->clear_interrupt();
+    ftp_reset_interrupt(connection);
 }
 
 void release_connection(Connection& connection) {
@@ -65,7 +67,9 @@ int probe_http(Connection& connection, std::string_view url, const Credentials* 
         case Protocol::Http:
             return http_probe(connection, url, credentials, named);
         case Protocol::Ftp:
-            return ftp_unavailable(connection);
+            connection.error_code = kErrorUnrecognizedScheme;
+            connection.set_response_text(kProbeNotForFtp);
+            return 0;
     }
     return 0;
 }
