@@ -41,5 +41,16 @@ fi
 
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# The tests start their own nginx; the package must not start a system one (port 80 may be taken,
+# and a failed start fails the install). policy-rc.d answers "not now" while we install.
+policy=/usr/sbin/policy-rc.d
+added_policy=""
+if [[ ! -e $policy ]]; then
+    printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+    $sudo chmod 755 "$policy"
+    added_policy=1
+fi
+cleanup() { if [[ -n $added_policy ]]; then $sudo rm -f "$policy"; fi; }
+trap cleanup EXIT
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
