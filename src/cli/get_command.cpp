@@ -18,6 +18,7 @@
 #include "engine/credentials.h"
 #include "engine/list_file.h"
 #include "intake/file_naming.h"
+#include "platform/ascii_text.h"
 #include "platform/data_dir.h"
 #include "platform/local_file.h"
 #include "protocols/http_session.h"
@@ -42,13 +43,6 @@ std::atomic<bool> g_interrupted{false};
 
 void on_signal(int) {
     g_interrupted = true;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 // The application parts one command works with, set up as the program does at start.

@@ -8,6 +8,7 @@
 #include "engine/credentials.h"
 #include "engine/safe_name.h"
 #include "engine/status_texts.h"
+#include "platform/ascii_text.h"
 #include "platform/data_dir.h"
 #include "platform/file_moves.h"
 #include "protocols/stage_codes.h"
@@ -33,17 +34,6 @@ std::string format_text(std::string_view format, unsigned a, unsigned b) {
     char text[128];
     std::snprintf(text, sizeof text, std::string(format).c_str(), a, b);
     return text;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
 }
 
 // The credentials to send: the item's stored Base64 forms when either is set.

@@ -2,6 +2,7 @@
 
 #include "protocols/ftp_client.h"
 
+#include "platform/ascii_text.h"
 #include "protocols/http_transfer.h"
 
 namespace rg {
@@ -9,10 +10,6 @@ namespace rg {
 namespace {
 
 constexpr std::string_view kFtpPrefix = "ftp";
-
-char ascii_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // Texts come from servers: a NUL would silently end the name or line wherever it is later used
 // as a C string, so it ends it here already.

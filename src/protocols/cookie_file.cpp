@@ -1,4 +1,5 @@
 #include "protocols/cookie_file.h"
+#include "platform/ascii_text.h"
 
 #include <algorithm>
 #include <array>
@@ -19,21 +20,6 @@ constexpr unsigned char kDelete = 0x7f;
 constexpr std::string_view kPairSeparator = "; ";
 
 enum Field { kDomain, kSubdomains, kPath, kSecure, kExpires, kName, kValue };
-
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lower_copy(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), lower);
-    return out;
-}
-
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return lower(x) == lower(y); });
-}
 
 // Text that can stand in a Cookie header as it is: no control characters, and none of the
 // separators of the header itself.
@@ -93,10 +79,10 @@ bool parse_line(std::string_view line, Cookie* cookie) {
     }
     if (domain.empty() || !sendable(domain, true))
         return false;
-    c.domain = lower_copy(domain);
-    c.include_subdomains = c.include_subdomains || equals_ignoring_case(fields[kSubdomains], kTrue);
+    c.domain = ascii_lowered(domain);
+    c.include_subdomains = c.include_subdomains || equal_ignoring_case(fields[kSubdomains], kTrue);
     c.path = fields[kPath].empty() ? "/" : std::string(fields[kPath]);
-    c.secure = equals_ignoring_case(fields[kSecure], kTrue);
+    c.secure = equal_ignoring_case(fields[kSecure], kTrue);
     if (!parse_expiry(fields[kExpires], &c.expires))
         return false;
     if (fields[kName].empty() || !sendable(fields[kName], true) || !sendable(fields[kValue], false))
@@ -141,7 +127,7 @@ std::vector<Cookie> parse_cookie_file(std::string_view text) {
 
 std::string cookie_header_value(const std::vector<Cookie>& cookies, std::string_view host,
                                 std::string_view path, bool secure, std::int64_t now) {
-    const std::string lower_host = lower_copy(host);
+    const std::string lower_host = ascii_lowered(host);
     if (path.empty())
         path = "/";
     std::vector<const Cookie*> matching;

@@ -4,6 +4,7 @@
 #include <array>
 #include <limits>
 
+#include "platform/ascii_text.h"
 #include "protocols/connection.h"
 
 namespace rg {
@@ -22,21 +23,6 @@ constexpr unsigned char kFirstPrintable = 0x20;
 
 constexpr std::array<std::string_view, 3> kRangeMarkers = {"Content-Range", "Accept-Ranges: bytes",
                                                            "Accept-Ranges:bytes"};
-
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return lower(x) == lower(y); });
-}
-
-std::size_t find_ignoring_case(std::string_view text, std::string_view needle) {
-    const auto it = std::search(text.begin(), text.end(), needle.begin(), needle.end(),
-                                [](char x, char y) { return lower(x) == lower(y); });
-    return it == text.end() ? std::string_view::npos : static_cast<std::size_t>(it - text.begin());
-}
 
 bool is_space(char c) {
     return c == ' ' || c == '\t';
@@ -137,7 +123,7 @@ HeaderProblem parse_content_length(std::string_view value, std::int32_t* length)
 HeaderProblem parse_content_range(std::string_view value, ContentRange* range) {
     value = trim(value);
     if (value.size() <= kBytesUnit.size() ||
-        !equals_ignoring_case(value.substr(0, kBytesUnit.size()), kBytesUnit) ||
+        !equal_ignoring_case(value.substr(0, kBytesUnit.size()), kBytesUnit) ||
         !is_space(value[kBytesUnit.size()]))
         return HeaderProblem::kMalformed;
     value = trim(value.substr(kBytesUnit.size()));
@@ -221,7 +207,7 @@ std::optional<std::string> range_header_value(std::int32_t start, std::int32_t l
 
 bool ResponseHead::start(std::string_view status_line) {
     if (status_line.size() < kStatusLinePrefix.size() ||
-        !equals_ignoring_case(status_line.substr(0, kStatusLinePrefix.size()), kStatusLinePrefix))
+        !equal_ignoring_case(status_line.substr(0, kStatusLinePrefix.size()), kStatusLinePrefix))
         return false;
     const std::size_t space = status_line.find(' ');
     if (space == std::string_view::npos)
@@ -265,19 +251,19 @@ void ResponseHead::add_line(std::string_view line) {
         if (!field && value.size() <= max && is_safe_header_value(value))
             field.emplace(value);
     };
-    if (equals_ignoring_case(name, "Content-Length")) {
+    if (equal_ignoring_case(name, "Content-Length")) {
         note_length(value);
-    } else if (equals_ignoring_case(name, "Content-Range")) {
+    } else if (equal_ignoring_case(name, "Content-Range")) {
         note_range(value);
-    } else if (equals_ignoring_case(name, "Content-name")) {
+    } else if (equal_ignoring_case(name, "Content-name")) {
         keep_first(content_name_, kHeaderValueMax);
-    } else if (equals_ignoring_case(name, "Content-Disposition")) {
+    } else if (equal_ignoring_case(name, "Content-Disposition")) {
         keep_first(disposition_, kHeaderValueMax);
-    } else if (equals_ignoring_case(name, "ETag")) {
+    } else if (equal_ignoring_case(name, "ETag")) {
         keep_first(etag_, kValidatorMax);
-    } else if (equals_ignoring_case(name, "Last-Modified")) {
+    } else if (equal_ignoring_case(name, "Last-Modified")) {
         keep_first(last_modified_, kValidatorMax);
-    } else if (equals_ignoring_case(name, "Location") && !location_seen_) {
+    } else if (equal_ignoring_case(name, "Location") && !location_seen_) {
         location_seen_ = true;
         if (value.size() > kLocationMax)
             location_too_long_ = true;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "platform/ascii_text.h"
 #include "protocols/curl_global.h"
 #include "protocols/http_headers.h"
 #include "protocols/url_split.h"
@@ -39,16 +40,6 @@ std::optional<std::string> get_part(CURLU* url, CURLUPart part, unsigned flags =
     return std::string(raw);
 }
 
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lower_copy(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), lower);
-    return out;
-}
-
 bool is_scheme_char(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
            c == '-' || c == '.';
@@ -63,7 +54,7 @@ bool split_agrees(CURLU* url, std::string_view text) {
     if (!host)
         return false;
     const SplitUrl split = split_url(text);
-    if (split.truncated || lower_copy(split.host) != lower_copy(*host))
+    if (split.truncated || ascii_lowered(split.host) != ascii_lowered(*host))
         return false;
     const auto port = get_part(url, CURLUPART_PORT);
     if (!port)
@@ -98,7 +89,7 @@ UrlProblem make_request_target(std::string_view url, RequestTarget* target) {
             return UrlProblem::kInvalid;
         t.port = *whole.port;
     }
-    t.host = lower_copy(whole.host);
+    t.host = ascii_lowered(whole.host);
 
     std::string path = whole.path;
     if (path.empty() || (path.front() != '/' && path.front() != '?'))
@@ -150,7 +141,7 @@ std::string url_scheme(std::string_view url) {
     const std::string_view scheme = url.substr(0, colon);
     if (!std::all_of(scheme.begin(), scheme.end(), is_scheme_char))
         return {};
-    return lower_copy(scheme);
+    return ascii_lowered(scheme);
 }
 
 bool credentials_may_follow(const RequestTarget& given_for, const RequestTarget& target) {

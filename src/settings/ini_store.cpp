@@ -7,6 +7,7 @@
 #include <limits>
 #include <unordered_map>
 
+#include "platform/ascii_text.h"
 #include "platform/atomic_file.h"
 
 namespace rg {
@@ -19,27 +20,6 @@ constexpr std::string_view kCrLf = "\r\n";
 
 bool is_blank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = lower(c);
-    return out;
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -268,7 +248,7 @@ IniError IniDocument::set(std::string_view section_name, std::span<const IniPair
     std::size_t longest_key = 0;
     for (const IniPair& pair : pairs) {
         const std::string_view key = trimmed(pair.key);
-        const auto [it, inserted] = by_key.try_emplace(lowered(key), wanted.size());
+        const auto [it, inserted] = by_key.try_emplace(ascii_lowered(key), wanted.size());
         if (inserted) {
             wanted.push_back({key, pair.value});
             longest_key = std::max(longest_key, key.size());
@@ -286,7 +266,7 @@ IniError IniDocument::set(std::string_view section_name, std::span<const IniPair
             const KeyLine& line = keys_[section->first_key + i];
             if (line.key_size > longest_key)
                 continue;
-            folded = lowered(view(line.key_begin, line.key_size));
+            folded = ascii_lowered(view(line.key_begin, line.key_size));
             const auto it = by_key.find(folded);
             if (it != by_key.end() && wanted[it->second].line == nullptr)
                 wanted[it->second].line = &line;

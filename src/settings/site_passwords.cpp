@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/ascii_text.h"
 #include "protocols/base64.h"
 
 namespace rg {
@@ -16,17 +17,6 @@ constexpr std::size_t kMaxUserNameLength = 120;
 constexpr std::size_t kMaxPasswordLength = 120;
 constexpr std::size_t kMaxIndexDigits = 10;  // every uint32_t
 constexpr char kLengthEnd = '#';
-
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string folded(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = lower(c);
-    return out;
-}
 
 bool is_digit(char c) {
     return c >= '0' && c <= '9';
@@ -60,7 +50,8 @@ std::optional<std::string> take_field(std::string_view& rest, std::size_t min_le
 // The index of a key named exactly as "Site%u" writes it: no sign, no leading zeros.
 std::optional<std::uint32_t> site_key_index(std::string_view key) {
     if (key.size() <= kPasswordKeyPrefix.size() ||
-        folded(key.substr(0, kPasswordKeyPrefix.size())) != folded(kPasswordKeyPrefix)) {
+        ascii_lowered(key.substr(0, kPasswordKeyPrefix.size())) !=
+            ascii_lowered(kPasswordKeyPrefix)) {
         return std::nullopt;
     }
     const std::string_view digits = key.substr(kPasswordKeyPrefix.size());
@@ -120,7 +111,7 @@ std::optional<std::string> encode_credential(std::string_view plain) {
 }
 
 SitePasswordList::Slot SitePasswordList::make_slot(SitePassword entry, std::string stored) {
-    std::string site = folded(entry.site);
+    std::string site = ascii_lowered(entry.site);
     return Slot{std::move(entry), std::move(site), std::move(stored)};
 }
 
@@ -169,7 +160,7 @@ IniReadStatus SitePasswordList::load() {
 }
 
 std::optional<SitePassword> SitePasswordList::find(std::string_view url) const {
-    const std::string folded_url = folded(url);
+    const std::string folded_url = ascii_lowered(url);
     std::lock_guard lock(mutex_);
     for (const Slot& slot : slots_) {
         if (folded_url.find(slot.folded_site) != std::string::npos)
@@ -220,7 +211,7 @@ SitePasswordError SitePasswordList::append(const SitePassword& entry, std::strin
 
 SitePasswordError SitePasswordList::remember(const SitePassword& entry) {
     std::lock_guard change(change_mutex_);
-    const std::string folded_site = folded(entry.site);
+    const std::string folded_site = ascii_lowered(entry.site);
     {
         std::lock_guard lock(mutex_);
         for (Slot& slot : slots_) {
