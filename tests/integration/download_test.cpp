@@ -9,6 +9,7 @@
 #include "engine/controller.h"
 #include "engine/status_texts.h"
 #include "protocols/http_session.h"
+#include "support/controller_harness.h"
 #include "support/fault_http_server.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
@@ -22,53 +23,23 @@ class DownloadTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(server_.ok()) << server_.error();
-        ASSERT_EQ(list_file_.open(), ListFile::OpenResult::Opened);
-        passwords_.load();
         settings_.update([](Settings& s) {
             s.RetryDelay = 50;
             s.RetryCount = 3;
             s.RecieveTimeOut = 5000;
             s.ConnectTimeOut = 5000;
         });
-        apply_settings();
-        std::filesystem::create_directory(out_);
-        controller_ = std::make_unique<Controller>(
-            Controller::Parts{&list_, &list_file_, &settings_, &passwords_, &http_, &host_});
-        controller_->on_worker_exited = [this](const DownloadItem& item) { exited_.insert(&item); };
-        controller_->on_completed = [this](const DownloadItem& item) { completed_.insert(&item); };
+        ASSERT_TRUE(h_.start());
     }
 
-    // The controller's last messages still reach the callbacks below.
-    void TearDown() override { controller_.reset(); }
-
-    void apply_settings() { http_.set_options(http_session_options(settings_.snapshot(), "")); }
+    void apply_settings() { h_.apply_settings(); }
 
     DownloadList::ItemPtr add(const std::string& url, const std::string& name = "file.bin") {
-        DownloadItem& item = list_.append_item();
-        {
-            auto data = item.lock();
-            data->set_url(url);
-            data->set_local_path(out_ + "/" + name);
-            data->saved.resumable = 1;
-        }
-        if (!std::filesystem::exists(out_ + "/" + name))
-            test::write_file(out_ + "/" + name, "");
-        return list_.shared_at(list_.count() - 1);
+        return h_.add(url, name, true);
     }
 
-    // Runs the controller until the item's worker has ended; false at the deadline.
-    bool run(DownloadItem& item, std::function<void()> each_turn = {}) {
-        controller_->start_download(item, false);
-        const auto end = std::chrono::steady_clock::now() + kDeadline;
-        while (!exited_.count(&item)) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            controller_->process_messages(std::chrono::milliseconds(10));
-            controller_->run_due_timers(tick_count());
-            if (each_turn)
-                each_turn();
-        }
-        return true;
+    bool run(DownloadItem& item, const std::function<void()>& each_turn = {}) {
+        return h_.run(item, each_turn, kDeadline);
     }
 
     std::string local(const DownloadItem& item) { return test::read_file(item.local_path()); }
@@ -82,18 +53,16 @@ class DownloadTest : public ::testing::Test {
     }
 
     test::FaultHttpServer server_;
-    test::TempDir dir_;
-    std::string out_ = dir_.file("out");
-    test::RecordingHost host_;
-    ListFile list_file_{dir_.path(), host_};
-    IniStore ini_{dir_.file("rlg.ini")};
-    SitePasswordList passwords_{ini_};
-    SettingsStore settings_;
-    HttpSession http_{HttpSessionOptions{}};
-    DownloadList list_;
-    std::unique_ptr<Controller> controller_;
-    std::set<const DownloadItem*> exited_;
-    std::set<const DownloadItem*> completed_;
+    test::ControllerHarness h_;
+    const std::string& out_ = h_.out();
+    test::RecordingHost& host_ = h_.host;
+    SitePasswordList& passwords_ = h_.passwords;
+    SettingsStore& settings_ = h_.settings;
+    HttpSession& http_ = h_.http;
+    DownloadList& list_ = h_.list;
+    std::unique_ptr<Controller>& controller_ = h_.controller;
+    std::set<const DownloadItem*>& exited_ = h_.exited;
+    std::set<const DownloadItem*>& completed_ = h_.completed;
 };
 
 TEST_F(DownloadTest, CompletesByteIdenticalAndLeavesTheList) {

@@ -14,13 +14,13 @@
 
 #include "engine/controller.h"
 #include "protocols/http_session.h"
+#include "support/controller_harness.h"
 #include "support/fake_ftp_server.h"
 #include "support/fault_http_server.h"
 #include "support/pyftpd_server.h"
 #include "support/recording_host.h"
+#include "support/rlg_process.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace rg {
 namespace {
@@ -30,26 +30,9 @@ constexpr std::size_t kBigFile = 32u << 20;
 constexpr long kThrottledRate = 16l << 20;
 constexpr std::int64_t kKillAfter = 8 << 20;
 
-std::string random_bytes(std::size_t size) {
-    std::mt19937_64 random(7);
-    std::string out(size, '\0');
-    for (std::size_t i = 0; i + 8 <= size; i += 8) {
-        const std::uint64_t v = random();
-        std::memcpy(out.data() + i, &v, 8);
-    }
-    return out;
-}
-
-std::int64_t file_size(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
-}
-
 class FtpDownloadTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(list_file_.open(), ListFile::OpenResult::Opened);
-        passwords_.load();
         settings_.update([](Settings& s) {
             s.RetryDelay = 50;
             // Enough for a restarted server to come back up.
@@ -57,59 +40,30 @@ class FtpDownloadTest : public ::testing::Test {
             s.RecieveTimeOut = 5000;
             s.ConnectTimeOut = 2000;
         });
-        http_.set_options(http_session_options(settings_.snapshot(), ""));
-        std::filesystem::create_directory(out_);
         test::write_file(served_ + "/big.bin", big_);
-        controller_ = std::make_unique<Controller>(
-            Controller::Parts{&list_, &list_file_, &settings_, &passwords_, &http_, &host_});
-        controller_->on_worker_exited = [this](const DownloadItem& item) { exited_.insert(&item); };
-        controller_->on_completed = [this](const DownloadItem& item) { completed_.insert(&item); };
+        ASSERT_TRUE(h_.start());
     }
 
     // A new FTP download, as the intake makes it: not known to be resumable yet.
-    DownloadList::ItemPtr add(const std::string& url) {
-        DownloadItem& item = list_.append_item();
-        {
-            auto data = item.lock();
-            data->set_url(url);
-            data->set_local_path(out_ + "/file.bin");
-            data->saved.resumable = 0;
-        }
-        item.connection.protocol = Protocol::Ftp;
-        test::write_file(out_ + "/file.bin", "");
-        return list_.shared_at(list_.count() - 1);
-    }
+    DownloadList::ItemPtr add(const std::string& url) { return h_.add(url, "file.bin", false); }
 
     bool run(DownloadItem& item, const std::function<void()>& each_turn = {}) {
-        controller_->start_download(item, false);
-        const auto end = std::chrono::steady_clock::now() + kDeadline;
-        while (!exited_.count(&item)) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            controller_->process_messages(std::chrono::milliseconds(10));
-            controller_->run_due_timers(tick_count());
-            if (each_turn)
-                each_turn();
-        }
-        return true;
+        return h_.run(item, each_turn, kDeadline);
     }
 
     std::string local() { return test::read_file(out_ + "/file.bin"); }
 
-    test::TempDir dir_;
-    std::string out_ = dir_.file("out");
-    std::string served_ = dir_.path();
-    const std::string big_ = random_bytes(kBigFile);
-    test::RecordingHost host_;
-    ListFile list_file_{dir_.path(), host_};
-    IniStore ini_{dir_.file("rlg.ini")};
-    SitePasswordList passwords_{ini_};
-    SettingsStore settings_;
-    HttpSession http_{HttpSessionOptions{}};
-    DownloadList list_;
-    std::unique_ptr<Controller> controller_;
-    std::set<const DownloadItem*> exited_;
-    std::set<const DownloadItem*> completed_;
+    test::ControllerHarness h_;
+    const std::string& out_ = h_.out();
+    std::string served_ = h_.dir.path();
+    const std::string big_ = test::random_bytes(kBigFile);
+    test::RecordingHost& host_ = h_.host;
+    SitePasswordList& passwords_ = h_.passwords;
+    SettingsStore& settings_ = h_.settings;
+    DownloadList& list_ = h_.list;
+    std::unique_ptr<Controller>& controller_ = h_.controller;
+    std::set<const DownloadItem*>& exited_ = h_.exited;
+    std::set<const DownloadItem*>& completed_ = h_.completed;
 };
 
 TEST_F(FtpDownloadTest, RealServerDownloadArrivesWholeInActiveMode) {
@@ -219,7 +173,7 @@ TEST_F(FtpDownloadTest, StopDuringAStalledReadEndsTheRunAtOnce) {
 // `rlg get` of an ftp:// URL, the same way as HTTP.
 TEST(FtpRlgGet, DownloadsAFileFromARealServer) {
     test::TempDir dir;
-    const std::string content = random_bytes(kBigFile);
+    const std::string content = test::random_bytes(kBigFile);
     test::write_file(dir.file("big.bin"), content);
     test::PyftpdServer server({.root = dir.path()});
     if (server.missing())
@@ -229,25 +183,13 @@ TEST(FtpRlgGet, DownloadsAFileFromARealServer) {
     const std::string out = dir.file("out");
     ::mkdir(data.c_str(), 0700);
 
-    std::vector<std::string> argv{RG_RLG_PATH, "--data-dir", data, "get", server.url("/big.bin"),
-                                  "-d",        out};
-    std::vector<char*> raw;
-    for (auto& a : argv)
-        raw.push_back(a.data());
-    raw.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(file_size(out + "/big.bin"), static_cast<std::int64_t>(kBigFile));
+    const pid_t pid =
+        test::start_rlg({"--data-dir", data, "get", server.url("/big.bin"), "-d", out});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(test::wait_exit(pid), 0);
+    EXPECT_EQ(test::file_size(out + "/big.bin"), static_cast<std::int64_t>(kBigFile));
     EXPECT_TRUE(test::read_file(out + "/big.bin") == content);
-    EXPECT_EQ(file_size(data + "/RGList.rgl"), 0);
+    EXPECT_EQ(test::file_size(data + "/RGList.rgl"), 0);
 }
 
 }  // namespace

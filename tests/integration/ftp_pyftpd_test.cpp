@@ -22,16 +22,6 @@ constexpr std::int32_t kBlock = 64 * 1024;
 constexpr long kThrottledRate = 16l << 20;
 constexpr std::size_t kKillAfter = 8u << 20;
 
-std::string random_bytes(std::size_t size) {
-    std::mt19937_64 random(2024);
-    std::string out(size, '\0');
-    for (std::size_t i = 0; i + 8 <= size; i += 8) {
-        const std::uint64_t v = random();
-        std::memcpy(out.data() + i, &v, 8);
-    }
-    return out;
-}
-
 class FtpPyftpdTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -52,7 +42,7 @@ class FtpPyftpdTest : public ::testing::Test {
         }
     }
 
-    const std::string content_ = random_bytes(kFileSize);
+    const std::string content_ = test::random_bytes(kFileSize, 2024);
     test::TempDir dir_;
     HttpSession session_{HttpSessionOptions{}};
     Connection c_;

@@ -105,14 +105,6 @@ Response http_get(int port, std::string_view path, std::string_view extra_header
     return response;
 }
 
-std::string random_bytes(size_t size) {
-    std::mt19937 random(20240611);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(random() & 0xff);
-    return bytes;
-}
-
 bool process_exited_within(pid_t pid, int timeout_ms) {
     const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     if (pidfd < 0)
@@ -133,7 +125,7 @@ class NginxServerTest : public ::testing::Test {
 
 TEST_F(NginxServerTest, ServesFilesAndRanges) {
     test::NginxServer server;
-    const std::string content = random_bytes(kFileSize);
+    const std::string content = test::random_bytes(kFileSize, 20240611);
     test::write_file(server.root() + "/data.bin", content);
     EXPECT_EQ(server.url("data.bin"),
               "http://127.0.0.1:" + std::to_string(server.port()) + "/data.bin");

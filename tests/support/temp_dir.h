@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,5 +24,9 @@ class TempDir {
 
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, std::string_view contents);
+// The size of a file, -1 when there is none.
+std::int64_t file_size(const std::string& path);
+// `size` pseudo-random bytes, the same for the same seed.
+std::string random_bytes(std::size_t size, std::uint64_t seed = 7);
 
 }  // namespace rg::test
