@@ -14,6 +14,12 @@ packages=(
     python3
     nginx
     python3-pyftpdlib
+    libavformat-dev
+    libavcodec-dev
+    libavutil-dev
+    libswscale-dev
+    libturbojpeg0-dev
+    ffmpeg
 )
 
 if [[ "${1:-}" == "--fuzz" ]]; then
