@@ -5,16 +5,20 @@
 
 namespace rg {
 
-Controller::Controller(Parts parts) : parts_(std::move(parts)) {
+Controller::Controller(Parts parts)
+    : parts_(std::move(parts)), info_window_(parts_.host, [this] { notify_state_changed(); }) {
     env_.settings = parts_.settings;
     env_.passwords = parts_.passwords;
     env_.session = parts_.session;
     env_.host = parts_.host;
     env_.link = this;
     env_.now = parts_.now;
-    timers_ = {{TimerId::Repaint, kRepaintPeriodMs, 0},
-               {TimerId::SaveList, kSaveListPeriodMs, 0},
-               {TimerId::ReceiveTimeout, kReceiveTimeoutPeriodMs, 0}};
+    // In id order; timer 4 runs only while automatic downloading is on.
+    timers_ = {{TimerId::Repaint, kRepaintPeriodMs, 0, true},
+               {TimerId::SaveList, kSaveListPeriodMs, 0, true},
+               {TimerId::AutoDownload, kAutoDownloadPeriodMs, 0, false},
+               {TimerId::Schedule, kSchedulePeriodMs, 0, true},
+               {TimerId::ReceiveTimeout, kReceiveTimeoutPeriodMs, 0, true}};
 }
 
 Controller::~Controller() {
@@ -47,40 +51,6 @@ bool Controller::ask_credentials(DownloadItem& item) {
     return result.get();
 }
 
-void Controller::start_download(DownloadItem& item, bool automatic) {
-    const ItemState state = item.state.load();
-    if (state == ItemState::Running || item.worker_active.load())
-        return;
-    if (state == ItemState::MontageHeld) {
-        item.restart_on_close = true;
-        return;
-    }
-    // An Info-held item is released by its dialog before it is started (the dialog comes later).
-    item.lock()->file.reset();
-    item.auto_started = automatic;
-    item.completed = false;
-
-    const std::int32_t index = parts_.list->index_of(&item);
-    DownloadList::ItemPtr keep = index >= 0 ? parts_.list->shared_at(index) : nullptr;
-    join_worker(&item);
-    item.worker_active = true;
-    try {
-        std::thread thread([this, &item] {
-            worker_main(item, env_);
-            push({Message::Kind::WorkerExited, MessageId::Refresh, &item, nullptr});
-        });
-        workers_[&item] = Worker{std::move(thread), std::move(keep)};
-    } catch (const std::system_error&) {
-        item.worker_active = false;
-        if (parts_.host != nullptr) {
-            parts_.host->message_box(kThreadFailedText, kSystemErrorCaption, MessageButtons::Ok,
-                                     MessageIcon::Error);
-        }
-    }
-    if (parts_.host != nullptr)
-        parts_.host->list_changed();
-}
-
 std::size_t Controller::process_messages(std::chrono::milliseconds max_wait) {
     std::deque<Message> batch;
     {
@@ -106,25 +76,16 @@ void Controller::handle(const Message& message) {
             message.answer->set_value(!closing && serve_credentials(*message.item));
             return;
         }
-        case Message::Kind::WorkerExited: {
-            DownloadItem* item = message.item;
-            DownloadList::ItemPtr keep;
-            if (auto it = workers_.find(item); it != workers_.end())
-                keep = it->second.item;
-            join_worker(item);
-            item->worker_active = false;
-            if (on_worker_exited)
-                on_worker_exited(*item);
-            if (parts_.host != nullptr)
-                parts_.host->list_changed();
+        case Message::Kind::WorkerExited:
+            handle_worker_exited(message.item);
             return;
-        }
         case Message::Kind::Post:
             break;
     }
     switch (message.id) {
         case MessageId::RunEnded:
-            handle_run_ended(message.item);
+            finish_download(message.item, cancelled_.count(message.item) > 0,
+                            delete_after_exit_.count(message.item) > 0);
             return;
         case MessageId::MontageRestart:
             if (message.item != nullptr && parts_.list->index_of(message.item) >= 0) {
@@ -132,11 +93,36 @@ void Controller::handle(const Message& message) {
             }
             return;
         case MessageId::Refresh:
+            // A worker has just begun or stopped: one that began after its item was cancelled is
+            // stopped now.
+            stop_cancelled_runs();
+            notify_state_changed();
+            return;
         case MessageId::CredentialsWanted:
-            if (parts_.host != nullptr)
-                parts_.host->list_changed();
+            notify_state_changed();
             return;
     }
+}
+
+void Controller::handle_worker_exited(DownloadItem* item) {
+    DownloadList::ItemPtr keep;
+    if (auto it = workers_.find(item); it != workers_.end())
+        keep = it->second.item;
+    join_worker(item);
+    item->worker_active = false;
+    if (auto it = cancelled_.find(item); it != cancelled_.end()) {
+        if (!keep)
+            keep = it->second;
+        cancelled_.erase(it);
+        // A run that ended without its 2776 (its file could not be opened) still leaves the list.
+        if (parts_.list->index_of(item) >= 0)
+            finish_download(item, true, delete_after_exit_.count(item) > 0);
+    }
+    if (delete_after_exit_.erase(item) > 0)
+        delete_local_file(item->local_path());
+    if (on_worker_exited)
+        on_worker_exited(*item);
+    notify_state_changed();
 }
 
 bool Controller::serve_credentials(DownloadItem& item) {
@@ -153,23 +139,6 @@ bool Controller::serve_credentials(DownloadItem& item) {
     return true;
 }
 
-void Controller::handle_run_ended(DownloadItem* item) {
-    const std::int32_t index = parts_.list->index_of(item);
-    if (index < 0)
-        return;
-    const bool open_it =
-        item->is_complete() || (item->lock()->saved.total_size <= 0 && item->completed.load());
-    if (item->lock()->saved.open_when_done != 0 && open_it && parts_.host != nullptr) {
-        parts_.host->open_file(item->local_path());
-    }
-    if (on_completed)
-        on_completed(*item);
-    parts_.list->remove_item(index);
-    save_list();
-    if (parts_.host != nullptr)
-        parts_.host->list_changed();
-}
-
 void Controller::join_worker(DownloadItem* item) {
     auto it = workers_.find(item);
     if (it == workers_.end())
@@ -179,19 +148,32 @@ void Controller::join_worker(DownloadItem* item) {
     workers_.erase(it);
 }
 
+void Controller::notify_state_changed() {
+    if (parts_.host != nullptr)
+        parts_.host->list_changed();
+    if (on_state_changed)
+        on_state_changed();
+}
+
 void Controller::run_due_timers(Tick now) {
+    if (exiting_)
+        return;
     if (!timers_started_) {
         for (Timer& t : timers_)
             t.due = now + t.period;
         timers_started_ = true;
         return;
     }
-    for (Timer& t : timers_) {
+    // By index: a timer's work may switch timer 4 on or off.
+    for (std::size_t i = 0; i < timers_.size(); ++i) {
+        Timer& t = timers_[i];
         // Unsigned difference: the tick count may wrap.
-        if (static_cast<std::int32_t>(now - t.due) >= 0) {
-            t.due = now + t.period;
-            on_timer(t.id);
-        }
+        if (!t.active || static_cast<std::int32_t>(now - t.due) < 0)
+            continue;
+        t.due = now + t.period;
+        on_timer(t.id);
+        if (exiting_)
+            return;
     }
 }
 
@@ -208,7 +190,11 @@ void Controller::on_timer(TimerId id) {
             receive_timeout_check();
             return;
         case TimerId::AutoDownload:
+            if (auto_download_)
+                auto_download_tick();
+            return;
         case TimerId::Schedule:
+            schedule_check(parts_.clock_time ? parts_.clock_time() : local_clock_time());
             return;
     }
 }
@@ -254,6 +240,32 @@ void Controller::stop_all() {
 
 std::size_t Controller::running_workers() const {
     return workers_.size();
+}
+
+InfoWindow::OpenResult Controller::open_info_window(std::int32_t caret_row) {
+    return info_window_.open(*parts_.list, caret_row);
+}
+
+bool Controller::exit_prompt() {
+    if (exiting_)
+        return true;
+    const Settings settings = parts_.settings != nullptr ? parts_.settings->snapshot() : Settings{};
+    if (!exit_confirmed(parts_.host, settings))
+        return false;
+    exit_now();
+    return true;
+}
+
+void Controller::exit_now() {
+    if (exiting_)
+        return;
+    exiting_ = true;
+    for (Timer& t : timers_)
+        t.active = false;
+    stop_all();
+    save_list();
+    if (on_exit)
+        on_exit();
 }
 
 }  // namespace rg

@@ -36,6 +36,36 @@ inline constexpr std::string_view kWriteFailedText = "Error: Cannot Write to the
 inline constexpr std::string_view kTooMuchDataText =
     "Error: The Server Sent More than the File Size";
 
+// Pause and cancel.
+inline constexpr std::string_view kPauseCaption = "Pause";
+inline constexpr std::string_view kNonResumablePauseQuestion =
+    "Download is non-resumable. Are you sure you want to Pause?";
+inline constexpr std::string_view kMontageBusyText =
+    "Montage Window is busy, Close it first and then Pause!";
+inline constexpr std::string_view kUserPausedText = "User Paused";
+inline constexpr std::string_view kCancelCaption = "Cancel";
+inline constexpr std::string_view kCancelQuestion =
+    "You are about to Cancel Selected Download(s)\r\nDo you want to delete local files?";
+
+// The Edit Download Data (Advanced) window and the exit prompt.
+inline constexpr std::string_view kInfoAlreadyOpenText =
+    "Info Window is already Open,Please Close it First.";
+inline constexpr std::string_view kInfoRunningText =
+    "Download is Already Running, You Must Pause before Viewing with Info Window.";
+inline constexpr std::string_view kDeleteRangeQuestion =
+    "Are you sure you want to delete specified range(s)";
+inline constexpr std::string_view kDeleteRangeCaption = "Delete Range";
+inline constexpr std::string_view kClearDownloadQuestion =
+    "WARNING: This action will delete all downloaded ranges,so you will have to download them "
+    "again\r\nNote: Bytes are not actually erased from the file.";
+inline constexpr std::string_view kClearDownloadCaption = "Clear Download";
+inline constexpr std::string_view kInfoSizeFormat = "Size: %u bytes";
+inline constexpr std::string_view kInfoResumedFormat = "Resumed: %u Times";
+inline constexpr std::string_view kInfoFinishedFormat = "Finished: %s";
+inline constexpr std::string_view kInfoRangeCountFormat = "Range Count: %u";
+inline constexpr std::string_view kExitQuestion = "Are you sure you want to exit Reelgrab";
+inline constexpr std::string_view kExitCaption = "Exit";
+
 // Stage texts, by stage code.
 std::string_view stage_text(unsigned code);
 

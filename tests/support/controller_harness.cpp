@@ -18,8 +18,8 @@ bool ControllerHarness::start() {
         return false;
     passwords.load();
     apply_settings();
-    controller = std::make_unique<Controller>(
-        Controller::Parts{&list, &list_file, &settings, &passwords, &http, &host});
+    controller = std::make_unique<Controller>(Controller::Parts{
+        &list, &list_file, &settings, &passwords, &http, &host, now, montage, power, clock_time});
     controller->on_worker_exited = [this](const DownloadItem& item) { exited.insert(&item); };
     controller->on_completed = [this](const DownloadItem& item) { completed.insert(&item); };
     return true;

@@ -35,6 +35,12 @@ class ControllerHarness {
 
     const std::string& out() const { return out_; }
 
+    // Set before start(): what the controller is made with besides the harness's own parts.
+    std::function<Tick()> now = tick_count;
+    std::function<ClockTime()> clock_time = local_clock_time;
+    MontageLink* montage = nullptr;
+    PowerActions* power = nullptr;
+
     TempDir dir;
     RecordingHost host;
     ListFile list_file{dir.path(), host};

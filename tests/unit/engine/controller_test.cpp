@@ -119,6 +119,7 @@ TEST_F(ControllerTest, FinishedRunLeavesTheListAndOpensWhenAsked) {
         auto data = done.lock();
         data->saved.total_size = 10;
         data->saved.open_when_done = 1;
+        data->saved.downloaded = 10;
         data->ranges.assign({{0, 10}});
     }
     const std::string path = done.local_path();
