@@ -20,13 +20,20 @@ class VirtualFile {
     virtual std::int64_t seek(std::int64_t offset, SeekOrigin origin) = 0;
     // Reads up to `count` bytes at the position and advances it; 0 at the end or on any failure.
     virtual std::int32_t read(std::uint8_t* buffer, std::int32_t count) = 0;
+    // Like read, but only from what is already on disk: nothing is fetched. 0 when the byte at
+    // the position is not there or the file cannot tell.
+    virtual std::int32_t read_local(std::uint8_t* buffer, std::int32_t count) {
+        (void)buffer;
+        (void)count;
+        return 0;
+    }
 };
 
 // The video header values the Montage shows.
 struct MediaHeader {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    std::uint32_t rate = 0;   // frames per second = rate / scale
+    std::uint32_t rate = 0;  // frames per second = rate / scale
     std::uint32_t scale = 0;
     std::uint32_t frame_count = 0;
     std::string fourcc;  // four characters
@@ -34,7 +41,7 @@ struct MediaHeader {
 
 enum class CodecStatus {
     Found = 0,
-    NotFound = 1,              // no decoder for the FourCC
+    NotFound = 1,  // no decoder for the FourCC
     StreamInfoUnreadable = 2,
     NoStream = 3,
     CodecInfoUnreadable = 4,
@@ -42,9 +49,9 @@ enum class CodecStatus {
 
 enum class MediaOpenResult {
     Ok,
-    OpenFailed,       // "Error Opening the AVI File"
-    NoVideoStream,    // "Error Finding a Video Stream"
-    InfoUnreadable,   // "Unable to Extract AVI Info, File may be Corrupted"
+    OpenFailed,      // "Error Opening the AVI File"
+    NoVideoStream,   // "Error Finding a Video Stream"
+    InfoUnreadable,  // "Unable to Extract AVI Info, File may be Corrupted"
 };
 
 enum class FrameResult {

@@ -39,6 +39,8 @@ class RemoteMediaReader final : public VirtualFile {
     std::int64_t size() override;
     std::int64_t seek(std::int64_t offset, SeekOrigin origin) override;
     std::int32_t read(std::uint8_t* buffer, std::int32_t count) override;
+    // The bytes from the position to the end of the range that holds it.
+    std::int32_t read_local(std::uint8_t* buffer, std::int32_t count) override;
     // The library's open and close: the position becomes 0.
     void rewind();
 
