@@ -2,6 +2,7 @@
 
 #include "engine/credentials.h"
 #include "engine/status_texts.h"
+#include "protocols/transfer_ops.h"
 
 namespace rg {
 
@@ -209,7 +210,13 @@ void Controller::receive_timeout_check() {
             continue;
         if (state != ItemState::Running && state != ItemState::MontageHeld)
             continue;
-        if (now - last >= limit) {
+        if (now - last < limit)
+            continue;
+        if (state == ItemState::MontageHeld) {
+            // The Montage owns the item's state: end its stalled fetch; the frame then fails.
+            item->montage_abort = true;
+            interrupt_connection(item->connection);
+        } else {
             stop_item(*item, env_);
             item->set_status(kReceiveTimeOutText);
         }

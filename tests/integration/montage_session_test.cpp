@@ -36,12 +36,12 @@ std::optional<Span> parse_range(const std::string& value, std::int64_t size) {
     const std::string prefix = "bytes=";
     if (value.rfind(prefix, 0) != 0)
         return std::nullopt;
-    const std::string spec = value.substr(prefix.size());
-    const auto dash = spec.find('-');
+    const std::string range_text = value.substr(prefix.size());
+    const auto dash = range_text.find('-');
     if (dash == std::string::npos || dash == 0)
         return std::nullopt;
-    const std::int64_t start = std::stoll(spec.substr(0, dash));
-    const std::string last = spec.substr(dash + 1);
+    const std::int64_t start = std::stoll(range_text.substr(0, dash));
+    const std::string last = range_text.substr(dash + 1);
     const std::int64_t end =
         last.empty() ? size : std::min<std::int64_t>(size, std::stoll(last) + 1);
     return Span{start, end};

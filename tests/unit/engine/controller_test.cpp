@@ -65,7 +65,9 @@ TEST_F(ControllerTest, ReceiveTimeOutStopsOnlyStalledReceivingRuns) {
     EXPECT_EQ(stalled.state.load(), ItemState::Stopped);
     EXPECT_EQ(stalled.status_text(), "Recieve TimeOut");
     EXPECT_FALSE(stalled.receiving.load());
-    EXPECT_EQ(montage.state.load(), ItemState::Stopped);
+    // The Montage keeps its item: only the stalled fetch is ended.
+    EXPECT_EQ(montage.state.load(), ItemState::MontageHeld);
+    EXPECT_TRUE(montage.montage_abort.load());
     EXPECT_EQ(idle.state.load(), ItemState::Running);
     EXPECT_EQ(never.state.load(), ItemState::Running);
 }
