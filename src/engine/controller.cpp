@@ -89,7 +89,8 @@ void Controller::handle(const Message& message) {
                             delete_after_exit_.count(message.item) > 0);
             return;
         case MessageId::MontageRestart:
-            if (message.item != nullptr && parts_.list->index_of(message.item) >= 0) {
+            if (message.item != nullptr && parts_.list->index_of(message.item) >= 0 &&
+                !is_closing()) {
                 start_download(*message.item, false);
             }
             return;
@@ -229,17 +230,23 @@ bool Controller::save_list() {
     return parts_.list_file->save(*parts_.list);
 }
 
+bool Controller::is_closing() const {
+    std::lock_guard guard(queue_mutex_);
+    return closing_;
+}
+
 void Controller::stop_all() {
-    for (auto& [item, worker] : workers_) {
-        if (item->state.load() == ItemState::Running)
-            stop_item(*item, env_);
-    }
-    // Workers may be waiting for an answer to 2779: serve the queue while they end.
     {
         std::lock_guard guard(queue_mutex_);
         closing_ = true;
     }
+    // Workers may be waiting for an answer to 2779: serve the queue while they end. A worker that
+    // was created but had not yet set Running is stopped on a later turn.
     while (!workers_.empty()) {
+        for (auto& [item, worker] : workers_) {
+            if (item->state.load() == ItemState::Running)
+                stop_item(*item, env_);
+        }
         process_messages(std::chrono::milliseconds(50));
     }
     process_messages();

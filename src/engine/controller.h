@@ -171,6 +171,8 @@ class Controller : public WorkerLink {
     };
 
     void push(Message message);
+    // stop_all has begun: no run is started any more.
+    bool is_closing() const;
     void handle(const Message& message);
     void handle_worker_exited(DownloadItem* item);
     // The handling of 2776. `cancelled`: the item was cancelled (no on_completed);
