@@ -5,11 +5,6 @@
 
 namespace rg {
 
-class ListFile;
-
-// Opens the data folder's list, holding its lock; prints why when it cannot.
-bool open_list_file(const std::string& data_dir, ListFile& file);
-
 // rlg get URL... [-d DIR]: adds each URL to the list (or takes the item already there), runs them
 // with the controller and reports progress. 0 when every download completed.
 int run_get(const std::string& data_dir, const std::vector<std::string>& urls,

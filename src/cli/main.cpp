@@ -1,21 +1,25 @@
 // rlg: the command-line tool on the same core as the GUI, working on the same list and settings.
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/add_command.h"
+#include "cli/exit_codes.h"
 #include "cli/get_command.h"
+#include "cli/list_command.h"
+#include "cli/montage_command.h"
+#include "cli/row_commands.h"
+#include "cli/run_command.h"
 #include "cli/terminal_host.h"
+#include "cli/tool_session.h"
 #include "engine/list_file.h"
 #include "platform/data_dir.h"
 
 namespace rg {
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 
 constexpr const char* kHelp =
     "Usage: rlg [--data-dir DIR] COMMAND [ARGS]\n"
@@ -30,7 +34,25 @@ constexpr const char* kHelp =
     "                    every download completed\n"
     "  info URL          show what the server says of an HTTP(S) URL: status, size, range\n"
     "                    support and the file name it offers\n"
-    "  list              show the downloads in the list with their progress\n"
+    "  add URL-or-pattern... [-d DIR] [--user U --password P] [--not-scheduled]\n"
+    "                    add downloads into DIR (default: the current folder) without starting\n"
+    "                    them; a pattern like http://h/img[1-120,3].jpg adds every URL it makes;\n"
+    "                    a name that exists in DIR gets a number. Scheduled (taken by 'run')\n"
+    "                    unless --not-scheduled. Exits 0 when every URL was added\n"
+    "  list [-l]         one line per download: row number, file name, state, progress, speed\n"
+    "                    and status; -l adds the URL, the file and whether it is scheduled\n"
+    "  start ROW...      start the downloads of the rows (numbered as 'list' shows them) and\n"
+    "                    wait for them with live progress; Ctrl+C pauses them\n"
+    "  pause [--yes] ROW...\n"
+    "                    pause the rows' downloads; --yes confirms pausing one that cannot\n"
+    "                    resume (without it, it is not paused). While a tool holds the list no\n"
+    "                    other runs its downloads, so these rows are stopped: it says so\n"
+    "  cancel [--delete] ROW...\n"
+    "                    remove the rows from the list; --delete deletes their files too\n"
+    "  run               automatic downloading: runs the scheduled downloads, at most\n"
+    "                    ConcurrentDownloads (rlg.ini) at once, until none is left; finished\n"
+    "                    ones leave the list, failed ones stay. Ctrl+C pauses them. Exits 0\n"
+    "                    when all completed, 1 when one failed\n"
     "  help              show this text\n"
     "\n"
     "Options:\n"
@@ -54,44 +76,6 @@ const char* describe(DataDirError error) {
             return "the data folder is not writable";
     }
     return "unknown error";
-}
-
-const char* state_name(ItemState state) {
-    switch (state) {
-        case ItemState::Running:
-            return "running";
-        case ItemState::Stopped:
-            return "stopped";
-        case ItemState::MontageHeld:
-            return "montage";
-        case ItemState::InfoHeld:
-            return "info";
-    }
-    return "?";
-}
-
-int run_list(const std::string& data_dir) {
-    TerminalHost host;
-    ListFile file(data_dir, host);
-    if (!open_list_file(data_dir, file))
-        return kExitFailure;
-    DownloadList list;
-    file.load(list);
-    if (list.empty()) {
-        std::printf("The download list is empty.\n");
-        return kExitOk;
-    }
-    for (std::int32_t i = 0; i < list.count(); ++i) {
-        const DownloadItem& item = *list.item_at(i);
-        std::printf("%3d  %-8s %s\n     %s\n     -> %s\n", i + 1, state_name(item.state.load()),
-                    format_progress(item).c_str(), item.url().c_str(), item.local_path().c_str());
-    }
-    return kExitOk;
-}
-
-int usage_error(const char* what) {
-    std::fprintf(stderr, "rlg: %s\nTry 'rlg --help'.\n", what);
-    return kExitUsage;
 }
 
 int run(int argc, char** argv) {
@@ -144,12 +128,23 @@ int run(int argc, char** argv) {
             return usage_error("'info' takes one URL");
         return run_info(data_dir.folder, std::string(args[1]));
     }
-    if (args[0] == "list") {
-        if (args.size() > 1)
-            return usage_error("'list' takes no arguments");
-        return run_list(data_dir.folder);
-    }
-    return usage_error(("unknown command '" + std::string(args[0]) + "'").c_str());
+    if (args[0] == "add")
+        return run_add_command(data_dir.folder, std::span(args).subspan(1));
+    if (args[0] == "list")
+        return run_list_command(data_dir.folder, std::span(args).subspan(1));
+    if (args[0] == "start")
+        return run_start_command(data_dir.folder, std::span(args).subspan(1));
+    if (args[0] == "pause")
+        return run_pause_command(data_dir.folder, std::span(args).subspan(1));
+    if (args[0] == "cancel")
+        return run_cancel_command(data_dir.folder, std::span(args).subspan(1));
+    if (args[0] == "run")
+        return run_automatic_command(data_dir.folder, std::span(args).subspan(1));
+    if (args[0] == "montage")
+        return run_montage_command(data_dir.folder, std::span(args).subspan(1));
+    if (args[0] == "frame")
+        return run_frame_command(data_dir.folder, std::span(args).subspan(1));
+    return usage_error("unknown command '" + std::string(args[0]) + "'");
 }
 
 }  // namespace
