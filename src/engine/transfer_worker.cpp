@@ -46,29 +46,6 @@ std::optional<Credentials> item_credentials(DownloadItem& item) {
     return c;
 }
 
-// Drops what the ranges claim beyond the end of the local file: bytes that are not there.
-void clip_ranges_to_file(ItemData& data, std::int64_t file_size) {
-    std::vector<ByteRange> kept;
-    bool changed = false;
-    for (const ByteRange& r : data.ranges.items()) {
-        if (r.start >= file_size) {
-            changed = true;
-            continue;
-        }
-        ByteRange c = r;
-        if (c.end() > file_size) {
-            c.length = static_cast<std::int32_t>(file_size - c.start);
-            changed = true;
-        }
-        kept.push_back(c);
-    }
-    if (!changed)
-        return;
-    data.ranges.assign(std::move(kept));
-    data.saved.range_count = static_cast<std::int32_t>(data.ranges.count());
-    data.saved.downloaded = static_cast<std::int32_t>(data.ranges.covered_bytes());
-}
-
 // Ends a span that cannot go on: the text is shown, the run stops (a Montage read just fails).
 std::int32_t abandon_span(DownloadItem& item, std::string_view text, std::int32_t received,
                           TransferEnv& env) {
@@ -394,11 +371,7 @@ int worker_main(DownloadItem& item, TransferEnv& env) {
     }
     {
         auto data = item.lock();
-        const std::int64_t size = file->size();
-        if (size == 0)
-            data->clear_ranges();
-        if (size > 0)
-            clip_ranges_to_file(*data, size);
+        match_ranges_to_file(*data, file->size());
         data->file = std::move(file);
         data->saved.resume_count += 1;
     }
@@ -442,6 +415,34 @@ int worker_main(DownloadItem& item, TransferEnv& env) {
             env.link->post(MessageId::RunEnded, &item);
     }
     return 1;
+}
+
+void match_ranges_to_file(ItemData& data, std::int64_t file_size) {
+    if (file_size < 0)
+        return;
+    if (file_size == 0) {
+        data.clear_ranges();
+        return;
+    }
+    std::vector<ByteRange> kept;
+    bool changed = false;
+    for (const ByteRange& r : data.ranges.items()) {
+        if (r.start >= file_size) {
+            changed = true;
+            continue;
+        }
+        ByteRange c = r;
+        if (c.end() > file_size) {
+            c.length = static_cast<std::int32_t>(file_size - c.start);
+            changed = true;
+        }
+        kept.push_back(c);
+    }
+    if (!changed)
+        return;
+    data.ranges.assign(std::move(kept));
+    data.saved.range_count = static_cast<std::int32_t>(data.ranges.count());
+    data.saved.downloaded = static_cast<std::int32_t>(data.ranges.covered_bytes());
 }
 
 }  // namespace rg

@@ -59,6 +59,10 @@ std::optional<SpanPlan> plan_first_missing_span(const RangeList& ranges, std::in
 std::int32_t span_fetch(DownloadItem& item, std::int32_t start, std::int32_t length,
                         TransferEnv& env);
 
+// Drops what the ranges claim beyond the end of the local file (size from LocalFile::size, -1
+// when unknown: nothing changes): those bytes are not there, e.g. after the file was deleted.
+void match_ranges_to_file(ItemData& data, std::int64_t file_size);
+
 // Ends whatever transfer runs for the item. Safe from any thread: a read waiting in the worker
 // returns at once.
 void stop_item(DownloadItem& item, TransferEnv& env);

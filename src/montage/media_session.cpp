@@ -210,6 +210,8 @@ void MediaSession::open(const DownloadList::ItemPtr& caret_item, std::int32_t se
     }
     {
         auto data = item.lock();
+        // Bytes the ranges claim but the file no longer has would be read as fetched.
+        match_ranges_to_file(*data, file->size());
         data->file = std::move(file);
         data->saved.resume_count += 1;
     }

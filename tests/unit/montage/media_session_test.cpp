@@ -565,5 +565,22 @@ TEST_F(MediaSessionTest, StoryboardSurvivesTheCloseByDefault) {
     EXPECT_EQ(view_.storyboard_numbers(), std::vector<std::int32_t>({8, 26, 44}));
 }
 
+TEST_F(MediaSessionTest, RangesBeyondTheLocalFileAreDroppedAtOpen) {
+    // The list says 4000 bytes are present, but the local file was cut to 1000 since.
+    bytes_present_ = true;
+    auto item = add("clip.avi", ItemState::Stopped, 5000);
+    test::write_file(dir_.file("clip.avi"), std::string(1000, 'x'));
+    {
+        auto data = item->lock();
+        data->ranges.add(0, 4000);
+        data->saved.range_count = 1;
+        data->saved.downloaded = 4000;
+    }
+    open(item);
+    ASSERT_TRUE(session().wait_idle(std::chrono::seconds(10)));
+    EXPECT_EQ(item->lock()->ranges.covered_bytes(), 1000);
+    EXPECT_EQ(item->downloaded(), 1000);
+}
+
 }  // namespace
 }  // namespace rg
