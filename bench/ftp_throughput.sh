@@ -28,20 +28,12 @@ server_script=$repo/tests/support/pyftpd_server.py
 # Debian's python3-pyftpdlib belongs to the system interpreter, which a PATH shim may hide.
 python=/usr/bin/python3
 [[ -x $python ]] || python=python3
-
-log() { printf 'bench: %s\n' "$*" >&2; }
-die() {
-    log "$*"
-    exit 1
-}
+# shellcheck source=lib.sh
+source "$repo/bench/lib.sh"
 
 [[ $size_mb =~ ^[1-9][0-9]*$ ]] || die "BENCH_SIZE_MB must be a positive whole number"
 [[ $runs =~ ^[1-9][0-9]*$ ]] || die "BENCH_RUNS must be a positive whole number"
 [[ $download_timeout =~ ^[1-9][0-9]*$ ]] || die "BENCH_TIMEOUT must be a positive whole number"
-
-# Straight to 127.0.0.1, whatever proxy the environment names.
-unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY ftp_proxy FTP_PROXY
-export no_proxy='*' NO_PROXY='*'
 
 install_missing_tools() {
     local packages=()
@@ -144,10 +136,6 @@ measure() {
     verify "$tool" "$out/${url##*/}" "$source" "$check_hash"
     tail -n 1 "$work/time" >>"$work/times.$tool"
     rm -rf "$out" "$out.data"
-}
-
-median() {
-    sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
 # Prints the Markdown table of medians and sets verdict.

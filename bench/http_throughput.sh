@@ -26,21 +26,12 @@ rlg=${RLG:-$repo/build/release/src/cli/rlg}
 skip_rlg=${BENCH_SKIP_RLG:-0}
 results=${BENCH_RESULTS:-$repo/bench/results.md}
 cache=$repo/build/bench
-nginx=/usr/sbin/nginx
-
-log() { printf 'bench: %s\n' "$*" >&2; }
-die() {
-    log "$*"
-    exit 1
-}
+# shellcheck source=lib.sh
+source "$repo/bench/lib.sh"
 
 [[ $size_mb =~ ^[1-9][0-9]*$ ]] || die "BENCH_SIZE_MB must be a positive whole number"
 [[ $runs =~ ^[1-9][0-9]*$ ]] || die "BENCH_RUNS must be a positive whole number"
 [[ $download_timeout =~ ^[1-9][0-9]*$ ]] || die "BENCH_TIMEOUT must be a positive whole number"
-
-# Straight to 127.0.0.1, whatever proxy or per-user configuration the environment has.
-unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY ftp_proxy FTP_PROXY
-export no_proxy='*' NO_PROXY='*'
 
 install_missing_tools() {
     local packages=()
@@ -59,22 +50,6 @@ install_missing_tools() {
 }
 
 work=""
-nginx_pid=""
-
-stop_nginx() {
-    [[ -n $nginx_pid ]] || return 0
-    kill -TERM "$nginx_pid" 2>/dev/null || true
-    # SIGKILL if it has not gone within five seconds.
-    local deadline=$((SECONDS + 5))
-    while kill -0 "$nginx_pid" 2>/dev/null && ((SECONDS < deadline)); do
-        sleep 0.02
-    done
-    if kill -0 "$nginx_pid" 2>/dev/null; then
-        kill -KILL "$nginx_pid" 2>/dev/null || true
-    fi
-    wait "$nginx_pid" 2>/dev/null || true
-    nginx_pid=""
-}
 
 cleanup() {
     stop_nginx
@@ -84,23 +59,7 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Sets port to one in 20000-32767 (below the kernel's outgoing range) that nothing listens on now.
-pick_port() {
-    local used=" " state local_address
-    for table in /proc/net/tcp /proc/net/tcp6; do
-        [[ -r $table ]] || continue
-        while read -r _ local_address _ state _; do
-            [[ $state == 0A ]] && used+="$((16#${local_address##*:})) "
-        done <"$table"
-    done
-    for _ in $(seq 100); do
-        port=$((20000 + RANDOM % 12768))
-        [[ $used == *" $port "* ]] || return 0
-    done
-    die "no free port found"
-}
-
-write_nginx_config() {
+nginx_config() {
     cat >"$work/nginx.conf" <<EOF
 daemon off;
 master_process off;
@@ -125,37 +84,6 @@ http {
     }
 }
 EOF
-}
-
-# Starts nginx on a free port, moving to another one if the chosen port was taken meanwhile.
-start_nginx() {
-    mkdir -p "$work/tmp"
-    for _ in 1 2 3 4 5; do
-        pick_port
-        write_nginx_config "$port"
-        rm -f "$work/nginx.pid"
-        : >"$work/error.log"
-        "$nginx" -p "$work/" -c "$work/nginx.conf" -e "$work/error.log" </dev/null \
-            >>"$work/nginx.out" 2>&1 &
-        nginx_pid=$!
-        local deadline=$((SECONDS + 20))
-        while :; do
-            if ! kill -0 "$nginx_pid" 2>/dev/null; then
-                wait "$nginx_pid" 2>/dev/null || true
-                nginx_pid=""
-                grep -q 'Address already in use' "$work/error.log" && continue 2
-                die "nginx did not start: $(cat "$work/error.log" "$work/nginx.out")"
-            fi
-            # The pid file is written once the listening socket is open.
-            if [[ -s $work/nginx.pid ]] &&
-                curl -q -s -o /dev/null --max-time 5 "http://127.0.0.1:$port/"; then
-                return
-            fi
-            ((SECONDS < deadline)) || die "nginx is not answering on 127.0.0.1:$port"
-            sleep 0.02
-        done
-    done
-    die "nginx found no free port"
 }
 
 # Makes (once) a file of random bytes; keeps its sha256 beside it.
@@ -224,10 +152,6 @@ rlg_works() {
         return 1
     fi
     rm -f "$work/times.rlg"
-}
-
-median() {
-    sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
 # Prints the Markdown table of medians; sets rlg_verdict when rlg is among the tools.

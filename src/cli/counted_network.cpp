@@ -1,46 +1,24 @@
 #include "cli/counted_network.h"
 
-#include <optional>
-#include <string>
-
-#include "protocols/transfer_ops.h"
-
 namespace rg {
 
-namespace {
-
-std::optional<Credentials> credentials_of(DownloadItem& item) {
-    auto data = item.lock();
-    const std::string_view user = field_text(data->saved.user_name);
-    if (user.empty())
-        return std::nullopt;
-    return Credentials{std::string(user), std::string(field_text(data->saved.password))};
-}
-
-}  // namespace
-
 SessionNetwork counted_network(TransferEnv& env, FetchStats& stats) {
+    SessionNetwork plain = session_network(env);
     SessionNetwork network;
-    network.probe = [&stats](DownloadItem& item, bool& named) {
+    network.probe = [&stats, probe = std::move(plain.probe)](DownloadItem& item, bool& named) {
         stats.requests.fetch_add(1);
-        const auto credentials = credentials_of(item);
-        return probe_http(item.connection, item.url(), credentials ? &*credentials : nullptr,
-                          &named);
+        return probe(item, named);
     };
-    network.test_random_access = [&stats](DownloadItem& item) {
+    network.test_random_access = [&stats,
+                                  test = std::move(plain.test_random_access)](DownloadItem& item) {
         stats.requests.fetch_add(1);
-        const auto credentials = credentials_of(item);
-        const int opened = open_span(item.connection, item.url(), 0, 1,
-                                     credentials ? &*credentials : nullptr, nullptr);
-        if (opened == 1)
-            close_connection(item.connection);
-        return opened;
+        return test(item);
     };
-    network.fetch_span = [&env, &stats](DownloadItem& item, std::int32_t start,
-                                        std::int32_t length) {
+    network.fetch_span = [&stats, fetch = std::move(plain.fetch_span)](
+                             DownloadItem& item, std::int32_t start, std::int32_t length) {
         stats.requests.fetch_add(1);
         stats.in_span = 0;
-        const std::int32_t received = span_fetch(item, start, length, env);
+        const std::int32_t received = fetch(item, start, length);
         stats.bytes.fetch_add(received > 0 ? received : 0);
         stats.in_span = 0;
         return received;

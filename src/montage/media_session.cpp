@@ -57,40 +57,43 @@ void show_request_failure(DownloadItem& item) {
     item.set_status(item.connection.response_text());
 }
 
-void fill_network(SessionNetwork& network, TransferEnv& env) {
-    if (!network.probe) {
-        network.probe = [](DownloadItem& item, bool& named) {
-            const auto credentials = credentials_of(item);
-            return probe_http(item.connection, item.url(), credentials ? &*credentials : nullptr,
-                              &named);
-        };
-    }
-    if (!network.test_random_access) {
-        network.test_random_access = [](DownloadItem& item) {
-            const auto credentials = credentials_of(item);
-            const int opened = open_span(item.connection, item.url(), 0, 1,
-                                         credentials ? &*credentials : nullptr, nullptr);
-            if (opened == 1)
-                close_connection(item.connection);
-            return opened;
-        };
-    }
-    if (!network.fetch_span) {
-        network.fetch_span = [&env](DownloadItem& item, std::int32_t start, std::int32_t length) {
-            return span_fetch(item, start, length, env);
-        };
-    }
-}
-
 }  // namespace
 
 Settings MediaSession::current_settings() const {
     return env_.settings != nullptr ? env_.settings->snapshot() : Settings{};
 }
 
+SessionNetwork session_network(TransferEnv& env) {
+    SessionNetwork network;
+    network.probe = [](DownloadItem& item, bool& named) {
+        const auto credentials = credentials_of(item);
+        return probe_http(item.connection, item.url(), credentials ? &*credentials : nullptr,
+                          &named);
+    };
+    network.test_random_access = [](DownloadItem& item) {
+        const auto credentials = credentials_of(item);
+        const int opened = open_span(item.connection, item.url(), 0, 1,
+                                     credentials ? &*credentials : nullptr, nullptr);
+        if (opened == 1)
+            close_connection(item.connection);
+        return opened;
+    };
+    network.fetch_span = [&env](DownloadItem& item, std::int32_t start, std::int32_t length) {
+        return span_fetch(item, start, length, env);
+    };
+    return network;
+}
+
 MediaSession::MediaSession(MontageView& view, TransferEnv& env, MediaBackend backend, Hooks hooks)
     : view_(view), env_(env), backend_(std::move(backend)), hooks_(std::move(hooks)), work_(view) {
-    fill_network(hooks_.network, env_);
+    SessionNetwork defaults = session_network(env_);
+    SessionNetwork& network = hooks_.network;
+    if (!network.probe)
+        network.probe = std::move(defaults.probe);
+    if (!network.test_random_access)
+        network.test_random_access = std::move(defaults.test_random_access);
+    if (!network.fetch_span)
+        network.fetch_span = std::move(defaults.fetch_span);
 }
 
 MediaSession::~MediaSession() {

@@ -44,6 +44,10 @@ struct SessionNetwork {
     std::function<std::int32_t(DownloadItem&, std::int32_t start, std::int32_t length)> fetch_span;
 };
 
+// The requests over the transfer operations with the item's stored credentials: probe_http, a
+// 1-byte open_span, span_fetch. `env` must outlive the result.
+SessionNetwork session_network(TransferEnv& env);
+
 // The one remote video open in the Montage. Open takes a download out of the queue (holding it
 // Montage-held), learns its size and range support, opens the video through the remote media
 // reader on a worker thread and lists its header; frames are then fetched by number or time,
