@@ -4,6 +4,7 @@
 
 #include "montage/media_file.h"
 
+struct AVFormatContext;
 struct AVIOContext;
 
 namespace rg {
@@ -30,6 +31,10 @@ class AvioBridge {
     void set_fill_growth(bool allowed) { growth_allowed_ = allowed; }
     // Bytes the demuxer may still read; a read beyond fails. Negative: no limit.
     void set_read_budget(std::int64_t bytes) { budget_ = bytes; }
+    // While set, reads for the AVI demuxer of `format` fetch an index chunk whole: a read that
+    // starts at an "idx1" or "ix##" chunk header, or at the data of a standard index, ensures the
+    // rest of that chunk in one span instead of the growing refills. Null: off.
+    void set_index_hint(const AVFormatContext* format) { hint_format_ = format; }
     // Clears a failure and the context's sticky error and end flags for the next operation.
     void reset_failure();
     // A read failed (the file delivered nothing before its end) or the budget ran out.
@@ -47,6 +52,9 @@ class AvioBridge {
     int read(std::uint8_t* buffer, int size);
     std::int64_t move(std::int64_t offset, int whence);
     bool is_refill(const std::uint8_t* buffer) const;
+    bool avi_demuxer() const;
+    // Fetches the rest of an index chunk whose first `got` bytes, at the position, are in `data`.
+    void ensure_index_chunk(const std::uint8_t* data, int got);
 
     VirtualFile& file_;
     AVIOContext* context_ = nullptr;
@@ -55,6 +63,10 @@ class AvioBridge {
     int fill_size_ = kMinFill;
     bool growth_allowed_ = true;
     std::int64_t budget_ = -1;
+    const AVFormatContext* hint_format_ = nullptr;
+    // The index chunk last fetched whole.
+    std::int64_t index_ensured_start_ = -1;
+    std::int64_t index_ensured_end_ = -1;
     bool failed_ = false;
     Stats stats_;
 };

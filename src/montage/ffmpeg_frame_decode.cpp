@@ -232,7 +232,14 @@ FrameResult FfmpegMediaFile::decode_frame(std::int64_t frame, Picture& out) {
     Step step = receive_frames(frame, out);  // frames a previous call left in the decoder
     std::int64_t packets = std::min(std::max<std::int64_t>(frame - first, 0) + kDecoderDelaySlack,
                                     kMaxPacketsPerDecode);
+    // The wanted frame is the key frame itself: once its packet is in, draining the decoder puts
+    // it out, where a decoder that reorders would otherwise wait for the packets after it.
+    const std::int64_t key_timestamp =
+        !follows && key >= 0 && key == frame && timeline_->sample_indexed()
+            ? timeline_->to_index_timestamp(key)
+            : AV_NOPTS_VALUE;
     bool ended = false;
+    bool drained = false;
     while (step == Step::Continue && packets-- > 0) {
         fresh_ = false;
         if (av_read_frame(format_.get(), packet_.get()) < 0) {
@@ -248,10 +255,31 @@ FrameResult FfmpegMediaFile::decode_frame(std::int64_t frame, Picture& out) {
             step = Step::Failed;
             break;
         }
-        if (avcodec_send_packet(codec_.get(), packet_.get()) >= 0)
+        const bool sent = avcodec_send_packet(codec_.get(), packet_.get()) >= 0;
+        if (sent)
             timeline_->packet_sent(*packet_);
+        const bool key_sent = sent && key_timestamp != AV_NOPTS_VALUE &&
+                              packet_->dts == key_timestamp &&
+                              (packet_->flags & AV_PKT_FLAG_KEY) != 0;
         av_packet_unref(packet_.get());
         step = receive_frames(frame, out);
+        if (step == Step::Continue && key_sent) {
+            avcodec_send_packet(codec_.get(), nullptr);
+            step = receive_frames(frame, out);
+            // A drained decoder takes packets again only after a flush.
+            avcodec_flush_buffers(codec_.get());
+            timeline_->reset();
+            drained = true;
+            break;
+        }
+    }
+    if (drained) {
+        bridge_.set_read_budget(-1);
+        if (step == Step::Done && !bridge_.failed())
+            return FrameResult::Ok;  // held_ serves it again; a later frame seeks
+        out = Picture{};
+        forget_position();
+        return FrameResult::FrameMissing;
     }
     if (step == Step::Continue && ended && !bridge_.failed()) {
         // The end of the stream: the decoder gives up what it holds back. A wanted frame past

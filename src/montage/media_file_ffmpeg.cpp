@@ -91,8 +91,11 @@ MediaOpenResult FfmpegMediaFile::open_demuxer() {
     bridge_.reset_failure();
     bridge_.set_fill_growth(true);
     bridge_.set_read_budget(kOpenReadBudget);
+    // The AVI demuxer reads its index while opening: each index chunk comes in one span.
+    bridge_.set_index_hint(context);
     // On failure the context is freed and set to null.
     const int opened = avformat_open_input(&context, "", format, nullptr);
+    bridge_.set_index_hint(nullptr);
     bridge_.set_read_budget(-1);
     if (opened < 0)
         return MediaOpenResult::OpenFailed;

@@ -263,6 +263,30 @@ TEST(MediaFileTest, DecodedFramesMatchTheCompleteFileAndFetchNearTheMinimum) {
     }
 }
 
+TEST(MediaFileTest, AKeyFrameOfAReorderingDecoderFetchesOnlyItsOwnChunk) {
+    // h264.avi has B-frames: without draining, the decoder would wait for the packets after the
+    // key frame (and the audio chunks between them) before putting it out.
+    const ChunkMap map = chunk_map(video_fixture("h264.avi"));
+    for (std::int64_t key : {25, 0}) {
+        OpenedVideo video = OpenedVideo::fixture("h264.avi");
+        ASSERT_TRUE(video.opened());
+        ASSERT_EQ(video.media().key_frame_at_or_before(key), key);
+        const std::size_t opened = video.remote().log().size();
+        expect_frame(video.media(), "h264.avi", key);
+        const auto& chunk = map.video[static_cast<std::size_t>(key)];
+        const auto& log = video.remote().log();
+        EXPECT_LE(log.size(), opened + 1) << key;
+        for (std::size_t i = opened; i < log.size(); ++i) {
+            EXPECT_GE(log[i].start + FakeRemoteFile::kBlock, chunk.start) << key;
+            EXPECT_LE(log[i].start + log[i].length, chunk.end + FakeRemoteFile::kBlock) << key;
+        }
+        // The next frame still decodes, from the key frame already on disk.
+        expect_frame(video.media(), "h264.avi", key + 1);
+        expect_frame(video.media(), "h264.avi", key);
+        EXPECT_TRUE(video.remote().spans_disjoint()) << key;
+    }
+}
+
 TEST(MediaFileTest, DecodingStartsAtTheNearestKeyFrameNotAtTheFirst) {
     OpenedVideo video = OpenedVideo::fixture("xvid.avi");
     ASSERT_TRUE(video.opened());
@@ -364,6 +388,36 @@ constexpr std::size_t kStrfHeight = 164 + 8 + 8;
 
 std::size_t find_tag(const std::string& data, const char* tag, std::size_t from = 0) {
     return data.find(std::string(tag, 4), from);
+}
+
+TEST(MediaFileTest, TheIndexComesInOneSpan) {
+    // xvid.avi with its idx1 grown by entries of a stream the file does not have (the demuxer
+    // skips them), so that the index is far larger than the reads that parse it.
+    std::string data = xvid_bytes();
+    const std::size_t idx1 = find_tag(data, "idx1");
+    ASSERT_NE(idx1, std::string::npos);
+    constexpr int kExtraEntries = 4096;
+    std::string entry(16, '\0');
+    std::memcpy(entry.data(), "99dc", 4);
+    for (int i = 0; i < kExtraEntries; ++i)
+        data += entry;
+    put32(data, idx1 + 4, static_cast<std::uint32_t>(data.size() - idx1 - 8));
+    put32(data, 4, static_cast<std::uint32_t>(data.size() - 8));
+    OpenedVideo video(data);
+    ASSERT_TRUE(video.opened());
+    EXPECT_EQ(video.media().header().frame_count, 75u);
+    const ChunkMap map = chunk_map(video_fixture("xvid.avi"));
+    int index_requests = 0;
+    for (const test::FetchedSpan& span : video.remote().log()) {
+        if (span.start + span.length > static_cast<std::int64_t>(idx1))
+            ++index_requests;
+    }
+    // The read that meets the chunk's header, then the rest of the chunk at once.
+    EXPECT_LE(index_requests, 2);
+    const auto minimum = map.first_chunk + static_cast<std::int64_t>(data.size() - idx1);
+    EXPECT_LE(video.remote().fetched_bytes(), minimum * kFetchAllowance);
+    expect_frame(video.media(), "xvid.avi", 30);
+    EXPECT_TRUE(video.remote().spans_disjoint());
 }
 
 TEST(MediaFileTest, ImplausibleHeadersAreRefused) {
