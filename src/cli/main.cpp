@@ -10,7 +10,11 @@
 #include "cli/exit_codes.h"
 #include "cli/get_command.h"
 #include "cli/list_command.h"
+#ifdef RG_WITH_MONTAGE
 #include "cli/montage_command.h"
+#else
+#include "cli/montage_handoff.h"
+#endif
 #include "cli/row_commands.h"
 #include "cli/run_command.h"
 #include "cli/terminal_host.h"
@@ -140,10 +144,15 @@ int run(int argc, char** argv) {
         return run_cancel_command(data_dir.folder, std::span(args).subspan(1));
     if (args[0] == "run")
         return run_automatic_command(data_dir.folder, std::span(args).subspan(1));
+#ifdef RG_WITH_MONTAGE
     if (args[0] == "montage")
         return run_montage_command(data_dir.folder, std::span(args).subspan(1));
     if (args[0] == "frame")
         return run_frame_command(data_dir.folder, std::span(args).subspan(1));
+#else
+    if (args[0] == "montage" || args[0] == "frame")
+        return hand_to_montage_tool(argv);
+#endif
     return usage_error("unknown command '" + std::string(args[0]) + "'");
 }
 
