@@ -41,7 +41,10 @@ command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null ||
 work=""
 proxy_pid=""
 cleanup() {
-    [[ -n $proxy_pid ]] && kill -TERM "$proxy_pid" 2>/dev/null && wait "$proxy_pid" 2>/dev/null
+    if [[ -n $proxy_pid ]]; then
+        kill -TERM "$proxy_pid" 2>/dev/null || true
+        wait "$proxy_pid" 2>/dev/null || true
+    fi
     stop_nginx
     [[ -n $work ]] && rm -rf "$work"
 }
