@@ -50,6 +50,14 @@ std::optional<RowArguments> parse_row_arguments(std::string_view command, Comman
     return parsed;
 }
 
+// Opens the list and turns the typed row numbers into row indexes; nullopt after saying why.
+std::optional<std::vector<std::int32_t>> open_rows(const std::string& data_dir, ToolSession& s,
+                                                   const std::vector<std::int32_t>& numbers) {
+    if (!open_tool_session(data_dir, s))
+        return std::nullopt;
+    return rows_in_list(numbers, s.list.count());
+}
+
 // A row as the command found it, kept for the report after the list has changed.
 struct RowItem {
     std::int32_t number = 0;  // 1-based, as typed
@@ -87,9 +95,7 @@ int run_start_command(const std::string& data_dir, CommandArgs args) {
     if (!parsed)
         return kExitUsage;
     ToolSession s(data_dir);
-    if (!open_tool_session(data_dir, s))
-        return kExitFailure;
-    const auto rows = rows_in_list(parsed->numbers, s.list.count());
+    const auto rows = open_rows(data_dir, s, parsed->numbers);
     if (!rows)
         return kExitFailure;
 
@@ -117,9 +123,7 @@ int run_pause_command(const std::string& data_dir, CommandArgs args) {
     if (!parsed)
         return kExitUsage;
     ToolSession s(data_dir);
-    if (!open_tool_session(data_dir, s))
-        return kExitFailure;
-    const auto rows = rows_in_list(parsed->numbers, s.list.count());
+    const auto rows = open_rows(data_dir, s, parsed->numbers);
     if (!rows)
         return kExitFailure;
 
@@ -146,9 +150,7 @@ int run_cancel_command(const std::string& data_dir, CommandArgs args) {
         return kExitUsage;
     const bool delete_files = parsed->flag;
     ToolSession s(data_dir);
-    if (!open_tool_session(data_dir, s))
-        return kExitFailure;
-    const auto rows = rows_in_list(parsed->numbers, s.list.count());
+    const auto rows = open_rows(data_dir, s, parsed->numbers);
     if (!rows)
         return kExitFailure;
 
