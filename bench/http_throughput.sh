@@ -86,18 +86,6 @@ http {
 EOF
 }
 
-# Makes (once) a file of random bytes; keeps its sha256 beside it.
-make_source() {
-    local path=$1 bytes=$2
-    if [[ ! -f $path || $(stat -c %s "$path") -ne $bytes ]]; then
-        log "creating $path ($bytes bytes)"
-        head -c "$bytes" /dev/urandom >"$path.part"
-        mv "$path.part" "$path"
-        rm -f "$path.sha256"
-    fi
-    [[ -f $path.sha256 ]] || sha256sum <"$path" | cut -d' ' -f1 >"$path.sha256"
-}
-
 # Sets cmd to the command line that downloads $2 (a URL) with tool $1 into folder $3.
 set_command() {
     local tool=$1 url=$2 out=$3 name=${2##*/}
@@ -109,36 +97,6 @@ set_command() {
             --auto-file-renaming=false -d "$out" -o "$name" "$url") ;;
         *) die "unknown tool $tool" ;;
     esac
-}
-
-# Checks the downloaded file's size and, when asked, its sha256 against the source.
-verify() {
-    local tool=$1 file=$2 source=$3 check_hash=$4
-    [[ -f $file ]] || die "$tool left no $file (in its folder: $(ls -A "$(dirname "$file")"))"
-    local size
-    size=$(stat -c %s "$file")
-    [[ $size -eq $(stat -c %s "$source") ]] ||
-        die "$tool: $file has $size bytes, the source $(stat -c %s "$source")"
-    if [[ $check_hash == 1 ]]; then
-        [[ $(sha256sum <"$file" | cut -d' ' -f1) == "$(cat "$source.sha256")" ]] ||
-            die "$tool: $file differs from the source"
-    fi
-}
-
-# One timed download into a fresh folder; appends "wall user sys maxrss_kib" to $work/times.$tool.
-measure() {
-    local tool=$1 url=$2 source=$3 check_hash=$4
-    local out
-    out=$(mktemp -d "$work/out.XXXXXX")
-    mkdir "$out.data"
-    set_command "$tool" "$url" "$out"
-    if ! /usr/bin/time -f '%e %U %S %M' -o "$work/time" \
-        timeout --foreground "$download_timeout" "${cmd[@]}" </dev/null >"$work/tool.log" 2>&1; then
-        die "$tool failed: $(cat "$work/tool.log" "$work/time")"
-    fi
-    verify "$tool" "$out/${url##*/}" "$source" "$check_hash"
-    tail -n 1 "$work/time" >>"$work/times.$tool"
-    rm -rf "$out" "$out.data"
 }
 
 # Whether `rlg get` downloads a small file correctly; says why not on stderr.
