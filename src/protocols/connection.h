@@ -38,6 +38,8 @@ using StatusCallback = void (*)(const void* handle, DownloadItem* context, std::
 inline constexpr int kInvalidSocket = -1;
 inline constexpr std::int32_t kResumableNotReported = -1;
 inline constexpr std::int32_t kNoRange = -1;
+inline constexpr std::int32_t kNoRetryAfter = -1;
+inline constexpr std::int32_t kRetryAfterMaxMs = 5 * 60 * 1000;
 
 inline constexpr std::string_view kResponseTextInitial = "Error <None>";
 inline constexpr std::string_view kFtpErrorTextInitial = "<None>";
@@ -118,6 +120,9 @@ class Connection {
     // Set by the owner: sent as "If-Range" with a request that starts past 0, so that a file
     // changed on the server comes back whole (200) instead of as a mismatched piece.
     std::string if_range;
+    // The wait a 5xx answer asked for with Retry-After, bounded by kRetryAfterMaxMs; kNoRetryAfter
+    // when the last answer named none.
+    std::int32_t retry_after_ms = kNoRetryAfter;
 
     // The reported range support, if any, cleared so a later transfer cannot report it twice.
     std::optional<std::int32_t> take_resumable();
