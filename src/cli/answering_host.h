@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/host.h"
+#include "platform/host.h"
 
 namespace rg {
 

@@ -11,6 +11,7 @@
 #include "engine/credentials.h"
 #include "protocols/http_session.h"
 #include "protocols/transfer_ops.h"
+#include "settings/http_options.h"
 #include "settings/settings.h"
 
 namespace rg {

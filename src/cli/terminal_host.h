@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "engine/host.h"
+#include "platform/host.h"
 
 namespace rg {
 

@@ -11,6 +11,7 @@
 #include "platform/data_dir.h"
 #include "platform/local_file.h"
 #include "protocols/url_split.h"
+#include "settings/http_options.h"
 
 namespace rg {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/download_list.h"
-#include "engine/host.h"
 #include "engine/transfer_worker.h"
+#include "platform/host.h"
 #include "settings/settings.h"
 
 namespace rg {

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "engine/download_list.h"
-#include "engine/host.h"
 #include "platform/file_ops.h"
+#include "platform/host.h"
 #include "platform/instance_lock.h"
 
 namespace rg {

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "engine/download_item.h"
-#include "engine/host.h"
 #include "engine/messages.h"
+#include "platform/host.h"
 #include "settings/settings.h"
 #include "settings/site_passwords.h"
 

@@ -7,9 +7,9 @@
 #include <string_view>
 
 #include "engine/download_list.h"
-#include "engine/host.h"
 #include "engine/saved_block.h"
 #include "intake/add_status.h"
+#include "platform/host.h"
 #include "settings/settings.h"
 #include "settings/site_passwords.h"
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "engine/host.h"
+#include "platform/host.h"
 
 namespace rg {
 

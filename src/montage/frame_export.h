@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "engine/host.h"
 #include "montage/picture.h"
 #include "platform/file_ops.h"
+#include "platform/host.h"
 
 namespace rg {
 

@@ -32,16 +32,6 @@ std::string read_cookie_text(const std::string& path) {
 
 }  // namespace
 
-HttpSessionOptions http_session_options(const Settings& settings, std::string cookie_file) {
-    HttpSessionOptions o;
-    o.user_agent = settings.HTTPUserAgent;
-    o.connect_timeout_ms = settings.ConnectTimeOut;
-    o.receive_timeout_ms = settings.RecieveTimeOut;
-    o.use_system_proxy = settings.UseIEProxy != 0;
-    o.cookie_file = std::move(cookie_file);
-    return o;
-}
-
 HttpSession::HttpSession(HttpSessionOptions options)
     : HttpSession(std::move(options), system_network_state()) {}
 
@@ -61,9 +51,9 @@ void HttpSession::set_options(HttpSessionOptions options) {
     options_ = std::move(options);
 }
 
-void HttpSession::apply_settings(const Settings& settings) {
+void HttpSession::update_options(const std::function<void(HttpSessionOptions&)>& change) {
     std::lock_guard lock(mutex_);
-    options_ = http_session_options(settings, std::move(options_.cookie_file));
+    change(options_);
 }
 
 void HttpSession::set_ask_go_online(std::function<bool()> ask) {

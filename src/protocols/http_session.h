@@ -6,26 +6,26 @@
 #include <string>
 #include <string_view>
 
-#include "settings/settings.h"
-
 namespace rg {
 
 class NetworkState;
 struct RequestTarget;
 
-// The values every HTTP transfer takes from the settings.
+inline constexpr std::string_view kDefaultUserAgent =
+    "Mozilla/4.0 (compatible; MSIE 5.0; Windows 98)";
+inline constexpr std::int32_t kDefaultConnectTimeoutMs = 120000;
+inline constexpr std::int32_t kDefaultReceiveTimeoutMs = 600000;
+
+// The values every HTTP transfer takes from the settings (settings/http_options.h fills them).
 struct HttpSessionOptions {
-    std::string user_agent = Settings{}.HTTPUserAgent;
-    std::int32_t connect_timeout_ms = Settings{}.ConnectTimeOut;  // 0 or less: libcurl's default
-    std::int32_t receive_timeout_ms = Settings{}.RecieveTimeOut;  // 0 or less: no limit
+    std::string user_agent{kDefaultUserAgent};
+    std::int32_t connect_timeout_ms = kDefaultConnectTimeoutMs;  // 0 or less: libcurl's default
+    std::int32_t receive_timeout_ms = kDefaultReceiveTimeoutMs;  // 0 or less: no limit
     // On: the proxy of the environment (http_proxy, https_proxy, no_proxy), as libcurl reads
     // it; off: always direct.
     bool use_system_proxy = true;
     std::string cookie_file;  // Netscape format; empty = no cookies
 };
-
-// `cookie_file` stays as given; everything else comes from the settings.
-HttpSessionOptions http_session_options(const Settings& settings, std::string cookie_file);
 
 // The process-wide internet session that every Connection points to. The controller updates it
 // from the settings while workers read it, so every access takes the lock and readers get a copy.
@@ -38,8 +38,8 @@ class HttpSession {
 
     HttpSessionOptions options() const;
     void set_options(HttpSessionOptions options);
-    // Takes the settings' values; the cookie file stays.
-    void apply_settings(const Settings& settings);
+    // Changes the options in place, under the lock.
+    void update_options(const std::function<void(HttpSessionOptions&)>& change);
 
     // Asked when the network state says the user went offline; true = switch back online.
     void set_ask_go_online(std::function<bool()> ask);

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/host.h"
+#include "platform/host.h"
 #include "settings/ini_store.h"
 #include "settings/settings.h"
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "engine/host.h"
+#include "platform/host.h"
 #include "settings/site_passwords.h"
 
 namespace rg {

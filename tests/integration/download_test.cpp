@@ -9,6 +9,7 @@
 #include "engine/controller.h"
 #include "engine/status_texts.h"
 #include "protocols/http_session.h"
+#include "settings/http_options.h"
 #include "support/controller_harness.h"
 #include "support/fault_http_server.h"
 #include "support/recording_host.h"

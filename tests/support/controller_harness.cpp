@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "settings/http_options.h"
+
 namespace rg::test {
 
 ControllerHarness::ControllerHarness() {

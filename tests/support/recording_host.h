@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/host.h"
+#include "platform/host.h"
 
 namespace rg::test {
 

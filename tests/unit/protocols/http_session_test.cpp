@@ -7,6 +7,7 @@
 
 #include "platform/network_state.h"
 #include "protocols/http_url.h"
+#include "settings/http_options.h"
 #include "support/temp_dir.h"
 
 namespace rg {
@@ -28,11 +29,20 @@ TEST(HttpSession, TakesItsValuesFromTheSettings) {
 
     s.UseIEProxy = 1;
     s.HTTPUserAgent = "agent/2";
-    session.apply_settings(s);
+    apply_settings(session, s);
     o = session.options();
     EXPECT_TRUE(o.use_system_proxy);
     EXPECT_EQ(o.user_agent, "agent/2");
     EXPECT_EQ(o.cookie_file, "/data/cookies.txt");
+}
+
+TEST(HttpSession, DefaultsAreTheSettingsDefaults) {
+    const HttpSessionOptions bare;
+    const HttpSessionOptions from_settings = http_session_options(Settings{}, "");
+    EXPECT_EQ(bare.user_agent, from_settings.user_agent);
+    EXPECT_EQ(bare.connect_timeout_ms, from_settings.connect_timeout_ms);
+    EXPECT_EQ(bare.receive_timeout_ms, from_settings.receive_timeout_ms);
+    EXPECT_EQ(bare.use_system_proxy, from_settings.use_system_proxy);
 }
 
 TEST(HttpSession, WorkersReadWhileTheControllerUpdates) {
@@ -53,7 +63,7 @@ TEST(HttpSession, WorkersReadWhileTheControllerUpdates) {
     Settings s;
     for (int i = 0; i < 2000; ++i) {
         s.HTTPUserAgent = std::string(kAgentLength, static_cast<char>('a' + i % 26));
-        session.apply_settings(s);
+        apply_settings(session, s);
     }
     stop = true;
     reader.join();

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "engine/credentials_dialog.h"
 #include "engine/download_list.h"
-#include "settings/credentials_dialog.h"
 #include "settings/server_entry.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "settings/credentials_dialog.h"
+#include "engine/credentials_dialog.h"
 
 #include "settings/dialog_limits.h"
 

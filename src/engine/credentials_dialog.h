@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "engine/credentials.h"
-#include "engine/host.h"
+#include "platform/host.h"
 
 namespace rg {
 
