@@ -121,6 +121,10 @@ class DownloadItem {
     bool wait_while_running(std::uint32_t ms);
     void notify_stop();
 
+    // Views of the run (TransferRun decides, the worker writes them) for the controller, the
+    // rows and the Montage: the run ended with the file whole, or the item is being cancelled;
+    // failed attempts since the last progress; a body is being read, since `last_receive_tick`
+    // (set when the body begins, so the wait for its first byte is timed too).
     std::atomic<bool> completed{false};
     std::atomic<std::int32_t> retry_count{0};
     std::atomic<float> speed{0.0f};

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 
 #include "download_fixture.h"
 #include "engine/status_texts.h"
+#include "support/rlg_process.h"
 
 namespace rg {
 namespace {
@@ -47,6 +49,22 @@ TEST_F(RetryTest, HeadersWithoutABodyAreFailedAttemptsUpToTheRetryCount) {
         EXPECT_EQ(waits(statuses), 3) << query;
         EXPECT_FALSE(completed_.count(item.get()));
     }
+}
+
+TEST_F(RetryTest, RlgGetAgainstHeadersWithoutABodyStopsAfterTheRetries) {
+    const std::string data = out_ + "/data";
+    std::filesystem::create_directory(data);
+    test::write_file(data + "/rlg.ini", "[General]\nRetryCount=3\nRetryDelay=100\n");
+    // Run beside the test: a flood would never end by itself.
+    test::BackgroundRlg rlg({"--data-dir", data, "get",
+                             server_.url("/gen/10000000/x.bin?drop_after=0"), "-d", out_ + "/get"});
+    ASSERT_TRUE(rlg.started());
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (rlg.read_line(std::chrono::seconds(30)) && Clock::now() < deadline) {
+    }
+    ASSERT_LT(Clock::now(), deadline) << "rlg get did not end";
+    EXPECT_NE(rlg.wait(), 0);
+    EXPECT_EQ(server_.stats().requests, 4);
 }
 
 TEST_F(RetryTest, RetryCountZeroMeansOneAttempt) {
