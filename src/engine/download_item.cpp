@@ -112,7 +112,10 @@ void DownloadItem::set_status(std::string_view text) {
     data_.set_status(text);
 }
 
-bool DownloadItem::store_chunk(std::int32_t start, std::int32_t length, const void* bytes) {
+bool DownloadItem::store_chunk(std::int32_t start, std::int32_t length, const void* bytes,
+                               std::int32_t* added) {
+    if (added != nullptr)
+        *added = 0;
     if (start < 0 || length < 0)
         return false;
     const std::int64_t end = static_cast<std::int64_t>(start) + length;
@@ -127,7 +130,9 @@ bool DownloadItem::store_chunk(std::int32_t start, std::int32_t length, const vo
     if (!data_.file || !data_.file->write_at(start, bytes, static_cast<std::size_t>(length))) {
         return false;
     }
-    data_.ranges.add(start, length);
+    const std::int32_t fresh = data_.ranges.add(start, length);
+    if (added != nullptr)
+        *added = fresh;
     data_.saved.range_count = static_cast<std::int32_t>(data_.ranges.count());
     return true;
 }

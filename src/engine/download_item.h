@@ -104,8 +104,10 @@ class DownloadItem {
     // Writes a received block at its offset in the open local file and merges it into the ranges.
     // Refused (nothing written, ranges unchanged) when the block ends beyond a known total size,
     // has a negative start or length, passes the 32-bit offset range, when no file is open, or when
-    // the write fails: a range is only recorded for bytes that are in the file.
-    bool store_chunk(std::int32_t start, std::int32_t length, const void* bytes);
+    // the write fails: a range is only recorded for bytes that are in the file. `added` (may be
+    // null) receives the bytes that no range held before.
+    bool store_chunk(std::int32_t start, std::int32_t length, const void* bytes,
+                     std::int32_t* added = nullptr);
 
     ItemSnapshot snapshot() const;
 
@@ -119,6 +121,10 @@ class DownloadItem {
     bool wait_while_running(std::uint32_t ms);
     void notify_stop();
 
+    // Views of the run (TransferRun decides, the worker writes them) for the controller, the
+    // rows and the Montage: the run ended with the file whole, or the item is being cancelled;
+    // failed attempts since the last progress; a body is being read, since `last_receive_tick`
+    // (set when the body begins, so the wait for its first byte is timed too).
     std::atomic<bool> completed{false};
     std::atomic<std::int32_t> retry_count{0};
     std::atomic<float> speed{0.0f};

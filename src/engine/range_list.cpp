@@ -1,5 +1,6 @@
 #include "engine/range_list.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace rg {
@@ -12,31 +13,29 @@ std::string format_range(const ByteRange& range) {
     return text;
 }
 
-void RangeList::add(std::int32_t start, std::int32_t length) {
-    const std::int64_t end = static_cast<std::int64_t>(start) + length;
-    for (std::size_t i = 0; i < ranges_.size(); ++i) {
-        ByteRange& r = ranges_[i];
-        if (r.start == end) {
-            r.start = start;
-            r.length += length;
-            return;
-        }
-        if (r.start > start) {
-            ranges_.insert(ranges_.begin() + static_cast<std::ptrdiff_t>(i), {start, length});
-            return;
-        }
-        if (start == r.end()) {
-            const bool fills_gap = i + 1 < ranges_.size() && ranges_[i + 1].start == end;
-            if (!fills_gap) {
-                r.length += length;
-                return;
-            }
-            r.length += length + ranges_[i + 1].length;
-            ranges_.erase(ranges_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-            return;
-        }
+std::int32_t RangeList::add(std::int32_t start, std::int32_t length) {
+    if (length <= 0)
+        return 0;
+    std::int64_t merged_start = start;
+    std::int64_t merged_end = static_cast<std::int64_t>(start) + length;
+    // The first range that ends at or after the block's start: it and the ones after it that
+    // begin at or before the block's end touch or overlap the block.
+    auto first = ranges_.begin();
+    while (first != ranges_.end() && first->end() < merged_start)
+        ++first;
+    auto last = first;
+    std::int64_t held = 0;
+    while (last != ranges_.end() && last->start <= merged_end) {
+        merged_start = std::min<std::int64_t>(merged_start, last->start);
+        merged_end = std::max(merged_end, last->end());
+        held += last->length;
+        ++last;
     }
-    ranges_.push_back({start, length});
+    const ByteRange merged{static_cast<std::int32_t>(merged_start),
+                           static_cast<std::int32_t>(merged_end - merged_start)};
+    first = ranges_.erase(first, last);
+    ranges_.insert(first, merged);
+    return static_cast<std::int32_t>(std::max<std::int64_t>(0, merged.length - held));
 }
 
 bool RangeList::remove(std::size_t index) {

@@ -18,17 +18,17 @@ struct ByteRange {
 // "%u : %u (%u bytes)" with the inclusive last byte, as the range dialog shows it.
 std::string format_range(const ByteRange& range);
 
-// The ranges of a download in ascending order. Blocks merge only on exact contact: a block that
-// ends where a range begins extends it downward, one that begins where a range ends extends it
-// upward, and one that exactly fills a gap joins its two neighbours. The transfer code asks only
-// for missing bytes, so overlaps do not arise in normal use; when they do, the block is kept as a
-// range of its own.
+// The ranges of a download in ascending order, never overlapping nor touching: a block that
+// touches or overlaps ranges joins them into one, so a byte is never counted twice and a gap
+// between two ranges is never negative.
 class RangeList {
   public:
-    // Merges [start, start + length). The caller has checked the bounds.
-    void add(std::int32_t start, std::int32_t length);
+    // Merges [start, start + length); the number of bytes it adds that no range held. The caller
+    // has checked the bounds.
+    std::int32_t add(std::int32_t start, std::int32_t length);
     bool remove(std::size_t index);
     void clear() { ranges_.clear(); }
+    // Takes ranges as they are; the caller makes them sound (the list file's loader does).
     void assign(std::vector<ByteRange> ranges) { ranges_ = std::move(ranges); }
 
     std::size_t count() const { return ranges_.size(); }

@@ -35,6 +35,14 @@ inline constexpr std::string_view kFileChangedText =
 inline constexpr std::string_view kWriteFailedText = "Error: Cannot Write to the Local File";
 inline constexpr std::string_view kTooMuchDataText =
     "Error: The Server Sent More than the File Size";
+inline constexpr std::string_view kBodyCutText =
+    "Error: The Connection was Closed before the End of the File";
+inline constexpr std::string_view kNoResumeText =
+    "Error: The Server doesn't Support Resuming, the Download was Paused";
+inline constexpr std::string_view kStartOverCaption = "Resume";
+inline constexpr std::string_view kStartOverQuestion =
+    "The Server doesn't Support Resuming this Download.\r\nDo you want to Download the File "
+    "Again from the Beginning?";
 
 // Pause and cancel.
 inline constexpr std::string_view kPauseCaption = "Pause";

@@ -5,9 +5,11 @@
 #include <limits>
 #include <vector>
 
+#include "engine/answer_check.h"
 #include "engine/credentials.h"
 #include "engine/safe_name.h"
 #include "engine/status_texts.h"
+#include "engine/transfer_run.h"
 #include "platform/ascii_text.h"
 #include "platform/data_dir.h"
 #include "platform/file_moves.h"
@@ -18,7 +20,6 @@ namespace rg {
 
 namespace {
 
-constexpr std::int32_t kHttpPartialContent = 206;
 constexpr std::int32_t kHttpUnauthorized = 401;
 constexpr std::uint32_t kMsPerSecond = 1000;
 
@@ -44,16 +45,6 @@ std::optional<Credentials> item_credentials(DownloadItem& item) {
     if (c.user_name.empty() && c.password.empty())
         return std::nullopt;
     return c;
-}
-
-// Ends a span that cannot go on: the text is shown, the run stops (a Montage read just fails).
-std::int32_t abandon_span(DownloadItem& item, std::string_view text, std::int32_t received,
-                          TransferEnv& env) {
-    item.set_status(text);
-    if (!montage_held(item))
-        stop_item(item, env);
-    item.receiving = false;
-    return received;
 }
 
 }  // namespace
@@ -195,13 +186,48 @@ RenameResult change_local_filename(DownloadItem& item, Host& host) {
     return RenameResult::Renamed;
 }
 
-std::int32_t span_fetch(DownloadItem& item, std::int32_t start, std::int32_t length,
-                        TransferEnv& env) {
+namespace {
+
+// A span that ended for good: its text is the status (a Montage read shows it too).
+SpanOutcome span_ended(DownloadItem& item, SpanKind kind, std::string_view text,
+                       std::int32_t received = 0) {
+    if (!stopped(item))
+        item.set_status(text);
+    return span_outcome(kind, received, text);
+}
+
+SpanOutcome open_failed(DownloadItem& item, const Connection& conn) {
+    if (stopped(item))
+        return span_outcome(SpanKind::Stopped);
+    const std::string text = conn.response_text();
+    item.set_status(text);
+    if (is_passing_connection_failure(conn.error_code))
+        return span_outcome(SpanKind::Unreachable, 0, text);
+    if (is_passing_server_error(conn.status_code))
+        return span_outcome(SpanKind::ServerError, 0, text, conn.retry_after_ms);
+    if (conn.status_code == kHttpUnauthorized)
+        return span_outcome(SpanKind::Unauthorized, 0, text);
+    return span_outcome(SpanKind::Refused, 0, text);
+}
+
+// The user's answer to a server that no longer serves ranges: start over on this answer. The
+// Montage never asks: it takes the bytes it needs without changing the item.
+bool agree_to_start_over(DownloadItem& item, TransferEnv& env) {
+    if (montage_held(item))
+        return false;
+    return env.host != nullptr &&
+           env.host->message_box(kStartOverQuestion, kStartOverCaption, MessageButtons::YesNo,
+                                 MessageIcon::Warning) == MessageAnswer::Yes;
+}
+
+}  // namespace
+
+SpanOutcome fetch_span(DownloadItem& item, std::int32_t start, std::int32_t length,
+                       TransferEnv& env) {
     if (montage_held(item) && item.range_hook)
         item.range_hook(start, length);
 
     Connection& conn = item.connection;
-    const Settings settings = env.settings->snapshot();
     bool named = false;
     for (;;) {
         const std::optional<Credentials> credentials = item_credentials(item);
@@ -210,70 +236,77 @@ std::int32_t span_fetch(DownloadItem& item, std::int32_t start, std::int32_t len
                       &named) == 1) {
             break;
         }
-        item.set_status(conn.response_text());
-        if (is_passing_connection_failure(conn.error_code) && !montage_held(item)) {
-            const std::uint32_t delay =
-                static_cast<std::uint32_t>(std::max(0, settings.RetryDelay));
-            item.set_status(format_text(kRetryWaitFormat, delay / kMsPerSecond,
-                                        static_cast<unsigned>(item.retry_count.load() + 1)));
-            item.wait_while_running(delay);
-            item.retry_count.fetch_add(1);
-            return 0;
-        }
-        if (!credentials && conn.status_code == kHttpUnauthorized) {
+        if (!credentials && conn.status_code == kHttpUnauthorized && !stopped(item)) {
             if (env.passwords != nullptr && apply_site_password(item, *env.passwords))
                 continue;
             if (env.link != nullptr && env.link->ask_credentials(item))
                 continue;
         }
-        if (!montage_held(item))
-            item.state = ItemState::Stopped;
-        return 0;
+        return open_failed(item, conn);
     }
 
     // A stop that came while the request was being opened.
     if (stopped(item))
-        return 0;
+        return span_outcome(SpanKind::Stopped);
 
-    // Where the body belongs. A 206 must name the range that was asked for; anything else would
-    // put other bytes at this offset. An HTTP 200 is the whole file from byte 0, and an FTP
-    // transfer starts where the server agreed to (0 when it refused to resume): the bytes before
-    // the requested start are skipped rather than written at the wrong place.
-    const bool partial = conn.status_code == kHttpPartialContent;
-    const bool ftp = conn.protocol == Protocol::Ftp;
-    std::int32_t position = start;
-    std::int64_t skip = 0;
-    const std::int32_t known_total = item.total_size();
-    if (partial && !ftp) {
-        const std::int64_t asked_end =
-            length > 0 ? static_cast<std::int64_t>(start) + length - 1 : -1;
-        const bool wrong =
-            conn.range_start != start || (asked_end >= 0 && conn.range_end > asked_end) ||
-            conn.range_end < conn.range_start ||
-            (known_total > 0 && conn.range_total > 0 && conn.range_total != known_total);
-        if (wrong)
-            return abandon_span(item, kWrongRangeText, 0, env);
-    } else {
-        const std::int64_t data_offset = ftp && conn.range_start > 0 ? conn.range_start : 0;
-        if (data_offset > start)
-            return abandon_span(item, kWrongRangeText, 0, env);
-        if (data_offset < start && !ftp && !conn.if_range.empty())
-            return abandon_span(item, kFileChangedText, 0, env);
-        skip = start - data_offset;
-    }
-    if (const auto reported = conn.take_resumable())
-        item.lock()->saved.resumable = *reported;
+    SpanRequest request;
+    request.start = start;
+    request.length = length;
+    request.sent_if_range = !conn.if_range.empty();
+    std::string kept_validator;
     {
         auto data = item.lock();
-        if (data->validator.empty())
-            data->validator = conn.validator;
-        if (data->saved.total_size == 0) {
-            // A partial answer's length is the span's, not the file's.
-            if (partial && !ftp)
-                data->saved.total_size = conn.range_total > 0 ? conn.range_total : 0;
-            else
-                data->saved.total_size = conn.content_length;
+        request.known_total = data->saved.total_size;
+        request.holds_bytes = !data->ranges.empty();
+        request.resumable = data->saved.resumable != 0;
+        if (request.holds_bytes)
+            kept_validator = data->validator;
+    }
+    request.validator = kept_validator;
+    BodyPlan plan = plan_body(request, answer_facts(conn));
+    bool start_over = false;
+    switch (plan.verdict) {
+        case BodyPlan::Verdict::Write:
+            break;
+        case BodyPlan::Verdict::WrongRange:
+            return span_ended(item, SpanKind::WrongRange, kWrongRangeText);
+        case BodyPlan::Verdict::FileChanged:
+            return span_ended(item, SpanKind::FileChanged, kFileChangedText);
+        case BodyPlan::Verdict::StartOver: {
+            if (!agree_to_start_over(item, env)) {
+                if (!montage_held(item))
+                    return span_ended(item, SpanKind::NotResumable, kNoResumeText);
+                plan = plan_body({start, length, request.known_total, false, true, {}, false},
+                                 answer_facts(conn));
+                break;
+            }
+            start_over = true;
+            plan = plan_body({0, 0, 0, false, false, {}, false}, answer_facts(conn));
+            break;
         }
+    }
+    if (plan.verdict != BodyPlan::Verdict::Write)
+        return span_ended(item, SpanKind::WrongRange, kWrongRangeText);
+
+    {
+        auto data = item.lock();
+        if (start_over) {
+            data->clear_ranges();
+            data->saved.total_size = 0;
+            if (data->file)
+                data->file->truncate(0);
+        }
+        // A report that ranges are not served never drops ranges the item keeps; only the user
+        // does that, by starting over.
+        if (const auto reported = conn.take_resumable()) {
+            if (*reported != 0 || data->ranges.empty())
+                data->saved.resumable = *reported;
+        }
+        if (data->ranges.empty() || data->validator.empty())
+            data->validator = is_strong_validator(conn.validator) ? conn.validator : std::string();
+        // The size an answer names is the file's while nothing kept says otherwise.
+        if (plan.total > 0 && (data->saved.total_size == 0 || data->ranges.empty()))
+            data->saved.total_size = plan.total;
     }
     if (named)
         apply_server_name(item, conn.server_file_name(), env);
@@ -283,16 +316,21 @@ std::int32_t span_fetch(DownloadItem& item, std::int32_t start, std::int32_t len
         data->speed_mark_bytes = data->saved.downloaded;
         data->speed_mark_tick = env.now();
     }
+    // The wait for the first byte counts against the receive time-out too.
+    item.last_receive_tick = env.now();
     item.receiving = true;
     std::int32_t received = 0;
+    std::int32_t position = plan.position;
+    std::int64_t skip = plan.skip;
+    bool span_full = false;
     std::vector<char> block(kTransferBlockSize);
-    for (;;) {
+    while (!span_full) {
         std::int32_t n = read_data(conn, block.data(), kTransferBlockSize);
         if (n <= 0)
             break;
         item.last_receive_tick = env.now();
         if (stopped(item))
-            return received;
+            return span_outcome(SpanKind::Stopped, received);
         const char* bytes = block.data();
         if (skip > 0) {
             const auto dropped = static_cast<std::int32_t>(std::min<std::int64_t>(skip, n));
@@ -302,55 +340,57 @@ std::int32_t span_fetch(DownloadItem& item, std::int32_t start, std::int32_t len
             if (n == 0)
                 continue;
         }
+        // Never past the span asked for: bytes beyond it may already be on disk.
+        if (plan.end >= 0 && position + static_cast<std::int64_t>(n) > plan.end) {
+            n = static_cast<std::int32_t>(plan.end - position);
+            span_full = true;
+        }
         const std::int32_t total = item.total_size();
         if (total > 0 && static_cast<std::int64_t>(position) + n > total) {
-            return abandon_span(item, kTooMuchDataText, received, env);
+            item.receiving = false;
+            return span_ended(item, SpanKind::TooMuchData, kTooMuchDataText, received);
         }
-        if (!item.store_chunk(position, n, bytes)) {
+        std::int32_t fresh = 0;
+        if (!item.store_chunk(position, n, bytes, &fresh)) {
+            item.receiving = false;
             if (stopped(item))
-                return received;  // the file was closed under us by a stop
-            return abandon_span(item, kWriteFailedText, received, env);
+                return span_outcome(SpanKind::Stopped,
+                                    received);  // the file was closed under us by a stop
+            return span_ended(item, SpanKind::WriteFailed, kWriteFailedText, received);
         }
-        item.add_downloaded(n);
+        item.add_downloaded(fresh);
         received += n;
         position += n;
         if (montage_held(item) && item.progress_hook)
             item.progress_hook(received, length, n);
         if (stopped(item))
-            return received;
-    }
-
-    if (received > 0 && !stopped(item) && !conn.read_failed) {
-        const auto counts = item.counts();
-        if (counts.total_size <= 0 || item.is_complete())
-            item.completed = true;
+            return span_outcome(SpanKind::Stopped, received);
     }
     item.receiving = false;
-    return received;
+    if (span_full)
+        close_connection(conn);  // the rest of the body is not wanted
+
+    if (stopped(item))
+        return span_outcome(SpanKind::Stopped, received);
+    if (conn.read_failed && !span_full) {
+        if (conn.error_code == kErrorTimeout)
+            return span_ended(item, SpanKind::ReceiveTimeout, kReceiveTimeOutText, received);
+        if (received > 0)
+            return span_outcome(SpanKind::Cut, received, kBodyCutText);
+    }
+    if (received == 0)
+        return span_outcome(SpanKind::NoBytes);
+    // A whole answer read to its clean end is the whole file, also when its size is unknown; a
+    // piece never tells where the file ends.
+    const bool whole_body = !plan.partial && plan.end < 0 && !conn.read_failed;
+    if (item.is_complete() || (whole_body && item.total_size() <= 0))
+        item.completed = true;
+    return span_outcome(SpanKind::Received, received);
 }
 
-void download_step(DownloadItem& item, TransferEnv& env) {
-    if (item.completed.load() || stopped(item))
-        return;
-    std::optional<SpanPlan> plan;
-    {
-        auto data = item.lock();
-        plan = plan_first_missing_span(data->ranges, data->saved.total_size);
-    }
-    if (!plan) {
-        item.completed = true;
-        return;
-    }
-    const std::int32_t received = span_fetch(item, plan->start, plan->length, env);
-    item.receiving = false;
-    if (item.lock()->saved.resumable == 0) {
-        if (item.is_complete())
-            item.completed = true;
-        stop_item(item, env);
-    } else if (received > 0) {
-        item.retry_count = 0;
-    }
-    item.lock()->speed_mark_tick = 0;
+std::int32_t span_fetch(DownloadItem& item, std::int32_t start, std::int32_t length,
+                        TransferEnv& env) {
+    return fetch_span(item, start, length, env).received;
 }
 
 int worker_main(DownloadItem& item, TransferEnv& env) {
@@ -376,8 +416,9 @@ int worker_main(DownloadItem& item, TransferEnv& env) {
         data->saved.resume_count += 1;
     }
     Connection& conn = item.connection;
+    const Settings settings = env.settings->snapshot();
     conn.session = env.session;
-    conn.use_cookies = env.settings->snapshot().UseCookies;
+    conn.use_cookies = settings.UseCookies;
     conn.status_callback = &status_callback;
     item.retry_count = 0;
 
@@ -386,17 +427,52 @@ int worker_main(DownloadItem& item, TransferEnv& env) {
     if (item.state.load() != ItemState::Stopped)
         item.state = ItemState::Running;
 
-    for (;;) {
-        const std::int32_t retries = env.settings->snapshot().RetryCount;
-        if (item.retry_count.load() >= retries) {
-            item.retry_count = 0;
-            item.set_status(kPassedRetryCountText);
-            stop_item(item, env);
-            break;
-        }
+    TransferRun run({settings.RetryCount, settings.RetryDelay});
+    while (run.phase() != TransferRun::Phase::Done) {
         if (item.completed.load() || item.state.load() != ItemState::Running)
             break;
-        download_step(item, env);
+        std::optional<SpanPlan> plan;
+        {
+            auto data = item.lock();
+            plan = plan_first_missing_span(data->ranges, data->saved.total_size);
+        }
+        if (!plan) {
+            item.completed = true;
+            break;
+        }
+        const SpanOutcome outcome = fetch_span(item, plan->start, plan->length, env);
+        item.receiving = false;
+        item.lock()->speed_mark_tick = 0;
+        const bool complete = item.completed.load() || item.is_complete();
+        const bool resumable = item.lock()->saved.resumable != 0;
+        const TransferRun::Step step = run.after_span(outcome, complete, resumable);
+        if (step != TransferRun::Step::WaitAndRetry)
+            item.retry_count = run.failed_attempts();
+        switch (step) {
+            case TransferRun::Step::FetchNext:
+                break;
+            case TransferRun::Step::WaitAndRetry:
+                item.set_status(format_text(kRetryWaitFormat, run.retry_wait() / kMsPerSecond,
+                                            static_cast<unsigned>(run.failed_attempts())));
+                item.wait_while_running(run.retry_wait());
+                item.retry_count = run.failed_attempts();
+                run.retry_waited();
+                break;
+            case TransferRun::Step::Complete:
+                item.completed = true;
+                break;
+            case TransferRun::Step::GiveUp:
+                item.set_status(kPassedRetryCountText);
+                stop_item(item, env);
+                break;
+            case TransferRun::Step::Stop:
+                // What a download without ranges lacks cannot be fetched on its own.
+                item.set_status(outcome.text.empty() ? kBodyCutText : outcome.text);
+                stop_item(item, env);
+                break;
+            case TransferRun::Step::Stopped:
+                break;
+        }
     }
 
     // The end of a run also lets go of the kept server connection: an idle download holds no

@@ -8,6 +8,7 @@
 
 #include "engine/download_item.h"
 #include "engine/messages.h"
+#include "engine/transfer_run.h"
 #include "platform/host.h"
 #include "settings/settings.h"
 #include "settings/site_passwords.h"
@@ -39,11 +40,9 @@ struct TransferEnv {
 // than one read's bytes.
 inline constexpr std::int32_t kTransferBlockSize = 256 * 1024;
 
-// The thread procedure of one run.
+// The thread procedure of one run: spans of the first missing bytes until the file is whole, the
+// run is stopped, or it gives up (TransferRun decides).
 int worker_main(DownloadItem& item, TransferEnv& env);
-
-// One request of the ordinary download: the first missing span.
-void download_step(DownloadItem& item, TransferEnv& env);
 
 // The first span of the file that is still missing: from 0 when the first range does not start
 // there, else from the end of the first range to the next range, or to the end (length 0).
@@ -54,8 +53,11 @@ struct SpanPlan {
 };
 std::optional<SpanPlan> plan_first_missing_span(const RangeList& ranges, std::int32_t total_size);
 
-// Fetches [start, start + length) (length 0: to the end) into the item's file and ranges; the
-// bytes received by this call.
+// Fetches [start, start + length) (length 0: to the end) into the item's file and ranges, and
+// says how it ended. It never waits to retry and never stops the run: that is the caller's.
+SpanOutcome fetch_span(DownloadItem& item, std::int32_t start, std::int32_t length,
+                       TransferEnv& env);
+// The same for the Montage: the bytes received by this call.
 std::int32_t span_fetch(DownloadItem& item, std::int32_t start, std::int32_t length,
                         TransferEnv& env);
 

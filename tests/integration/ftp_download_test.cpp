@@ -134,7 +134,10 @@ TEST_F(FtpDownloadTest, RefusedResumeStartsTheFileOver) {
         data->saved.range_count = 1;
         data->saved.downloaded = 150000;
     }
+    // Starting over drops what is kept: the user is asked first.
+    host_.answers.push_back(MessageAnswer::Yes);
     ASSERT_TRUE(run(*item));
+    EXPECT_EQ(host_.message_list().size(), 1u);
     EXPECT_TRUE(local() == content);
     EXPECT_EQ(item->lock()->saved.resumable, 0);
 }

@@ -36,6 +36,11 @@ Switches, in the query of any content request:
   idle_before_headers=1  read the request and never answer
   close=1                Connection: close
   interim=1              a 103 Early Hints head before the answer
+  fail_first=N           with status=: only the first N requests for this URL get that status,
+                         later ones are served
+  ignore_if_range=1      serve the range asked for whatever If-Range says
+  overlong=N             send N bytes more than the head announces, chunked (no Content-Length)
+  delay_body_ms=N        wait N ms between the head and the body
 """
 
 import argparse
@@ -67,6 +72,7 @@ class State:
         self.connections = 0
         self.requests = 0
         self.log = []
+        self.answered = {}
         self.stopping = threading.Event()
 
     def reset(self):
@@ -74,6 +80,7 @@ class State:
             self.connections = 0
             self.requests = 0
             self.log = []
+            self.answered = {}
 
 
 STATE = State()
@@ -124,6 +131,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 except OSError:
                     break
         self.close_connection = True
+
+    def send_chunked(self, reader, start, end):
+        pos = start
+        while pos < end:
+            chunk_end = min(pos + CHUNK, end)
+            data = reader(pos, chunk_end)
+            if not data:
+                break
+            self.wfile.write(b"%x\r\n" % len(data) + data + b"\r\n")
+            pos = chunk_end
+        self.wfile.write(b"0\r\n\r\n")
 
     def drop(self):
         try:
@@ -221,6 +239,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                                  [("WWW-Authenticate", 'Basic realm="rg"')] + common)
                 return
 
+        if one("status") and one("fail_first") is not None:
+            with STATE.lock:
+                seen = STATE.answered.get(self.path, 0)
+                STATE.answered[self.path] = seen + 1
+            if seen >= int(one("fail_first")):
+                q.pop("status")
         if one("status"):
             self.send_simple(int(one("status")), b"status " + one("status").encode(), common)
             return
@@ -250,6 +274,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         etag = one("etag")
         wanted = None if ignore_range else self.parse_range(self.headers.get("Range"), size)
         if_range = self.headers.get("If-Range")
+        if one("ignore_if_range"):
+            if_range = None
         if wanted is not None and if_range is not None and if_range != etag:
             wanted = None
         if wanted == "bad":
@@ -288,6 +314,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             close_after = True
         elif one("no_length"):
             close_after = True
+        elif one("overlong"):
+            headers.append(("Transfer-Encoding", "chunked"))
         else:
             headers.append(("Content-Length", str(length)))
         if close_after:
@@ -298,6 +326,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_head(103, [("Link", "</gen/1>; rel=preload")])
         self.send_head(status, headers + common)
         if self.command == "HEAD":
+            return
+
+        if one("delay_body_ms"):
+            time.sleep(int(one("delay_body_ms")) / 1000.0)
+        if one("overlong"):
+            self.send_chunked(reader, start, start + length + int(one("overlong")))
             return
 
         limit = length

@@ -37,6 +37,17 @@ TEST_F(StoreChunkTest, WritesAtOffsetAndRecordsRange) {
     EXPECT_EQ(file.substr(4096), block);
 }
 
+TEST_F(StoreChunkTest, AnOverlappingBlockJoinsItsRangeAndCountsOnlyNewBytes) {
+    const std::string block(100, 'o');
+    std::int32_t added = -1;
+    ASSERT_TRUE(item_.store_chunk(0, 100, block.data(), &added));
+    EXPECT_EQ(added, 100);
+    ASSERT_TRUE(item_.store_chunk(60, 100, block.data(), &added));
+    EXPECT_EQ(added, 60);
+    EXPECT_EQ(ranges(), (std::vector<ByteRange>{{0, 160}}));
+    EXPECT_EQ(item_.lock()->saved.range_count, 1);
+}
+
 TEST_F(StoreChunkTest, RefusesBlockBeyondKnownSizeAndBadBounds) {
     item_.lock()->saved.total_size = 100;
     const std::string block(64, 'y');

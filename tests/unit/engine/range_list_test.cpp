@@ -52,10 +52,19 @@ TEST(RangeListMerge, UpwardExtensionThatStopsShortOfNextRange) {
     EXPECT_EQ(list.items(), (std::vector<ByteRange>{{0, 150}, {300, 10}}));
 }
 
-TEST(RangeListMerge, OverlapWithoutContactIsKeptAsOwnRange) {
+TEST(RangeListMerge, OverlapsJoinAndOnlyNewBytesCount) {
     RangeList list = make({{0, 100}});
-    list.add(50, 100);
-    EXPECT_EQ(list.items(), (std::vector<ByteRange>{{0, 100}, {50, 100}}));
+    EXPECT_EQ(list.add(50, 100), 50);
+    EXPECT_EQ(list.items(), (std::vector<ByteRange>{{0, 150}}));
+
+    // A block across two ranges and the gap between them; one inside a range adds nothing.
+    list = make({{0, 100}, {200, 100}, {500, 10}});
+    EXPECT_EQ(list.add(90, 250), 140);
+    EXPECT_EQ(list.items(), (std::vector<ByteRange>{{0, 340}, {500, 10}}));
+    EXPECT_EQ(list.add(10, 20), 0);
+    EXPECT_EQ(list.add(400, 200), 190);
+    EXPECT_EQ(list.items(), (std::vector<ByteRange>{{0, 340}, {400, 200}}));
+    EXPECT_EQ(list.covered_bytes(), 540);
 }
 
 TEST(RangeList, RemoveAndCovers) {

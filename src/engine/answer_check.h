@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "protocols/connection.h"
+
+namespace rg {
+
+// What a span asked for and what the item keeps, to judge the answer by.
+struct SpanRequest {
+    std::int32_t start = 0;
+    std::int32_t length = 0;       // 0: to the end of the file
+    std::int32_t known_total = 0;  // 0: not known
+    bool holds_bytes = false;      // the item has ranges
+    bool resumable = true;         // the item's resumable flag
+    std::string_view validator;    // the validator the kept bytes came under; empty: none
+    bool sent_if_range = false;
+};
+
+// What the answer says about itself: the Connection's fields after a successful open.
+struct AnswerFacts {
+    bool ftp = false;
+    std::int32_t status_code = 0;
+    std::int32_t range_start = kNoRange;
+    std::int32_t range_end = kNoRange;
+    std::int32_t range_total = kNoRange;
+    std::int32_t content_length = 0;
+    std::string_view validator;
+    std::int32_t resumable = kResumableNotReported;  // what the client reported
+};
+
+AnswerFacts answer_facts(const Connection& connection);
+
+// Where the body of an answer goes, or why it must not be written.
+struct BodyPlan {
+    enum class Verdict {
+        Write,        // write from `position`, after skipping `skip` bytes, up to `end`
+        WrongRange,   // other bytes than asked for
+        FileChanged,  // not the file the kept bytes belong to
+        StartOver,    // the whole file from a server without ranges: only by starting over
+    };
+    Verdict verdict = Verdict::Write;
+    std::int64_t skip = 0;
+    std::int32_t position = 0;
+    std::int64_t end = -1;   // exclusive; -1: to the end of the body
+    bool partial = false;    // a 206: the piece says nothing about the file's end
+    std::int32_t total = 0;  // the file's size the answer names; 0: none
+};
+
+// A validator that may be compared: an ETag that is not weak ("W/"), or a date.
+bool is_strong_validator(std::string_view validator);
+
+// Two validators of the same kind (both ETags or both dates) that differ.
+bool validators_differ(std::string_view kept, std::string_view answer);
+
+BodyPlan plan_body(const SpanRequest& request, const AnswerFacts& answer);
+
+}  // namespace rg
