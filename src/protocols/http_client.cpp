@@ -85,9 +85,9 @@ void record_head(Connection& c, const ResponseHead& head) {
     c.status_code = head.status_code();
     c.set_reason_text(head.reason());
     c.set_raw_headers(head.raw());
-    c.retry_after_ms =
-        is_passing_server_status(head.status_code()) ? head.retry_after_ms(now_seconds())
-                                                     : kNoRetryAfter;
+    c.retry_after_ms = is_passing_server_status(head.status_code())
+                           ? head.retry_after_ms(now_seconds())
+                           : kNoRetryAfter;
 }
 
 // Clears what an earlier answer left that a new request must not inherit.

@@ -19,10 +19,17 @@ constexpr int kCenturyBase = 1900;
 constexpr int kYearsPerCentury = 100;
 constexpr int kLastHour = 23;
 constexpr int kLastMinute = 59;
-constexpr int kLastSecond = 60;  // a leap second is allowed and counts as the next second
+constexpr int kLastSecond = 59;
+constexpr int kLeapSecond = 60;  // allowed, and read as the minute's last ordinary second
 constexpr std::int64_t kSecondsPerMinute = 60;
 constexpr std::int64_t kSecondsPerHour = 3600;
 constexpr std::int64_t kSecondsPerDay = 86400;
+constexpr int kDaysPerYear = 365;
+constexpr int kYearsPerEra = 400;  // the Gregorian calendar repeats every 400 years
+constexpr std::int64_t kDaysPerEra = 146097;
+constexpr std::int64_t kDaysFromEraStartTo1970 = 719468;  // from 0000-03-01
+constexpr int kFebruary = 2;
+constexpr int kMonthsPerYear = 12;
 
 // Reads the text from left to right; every failure leaves it unusable.
 class Cursor {
@@ -60,8 +67,8 @@ class Cursor {
     // Letters up to the next non-letter.
     std::string_view word() {
         std::size_t n = 0;
-        while (n < text_.size() && ((text_[n] >= 'a' && text_[n] <= 'z') ||
-                                    (text_[n] >= 'A' && text_[n] <= 'Z')))
+        while (n < text_.size() &&
+               ((text_[n] >= 'a' && text_[n] <= 'z') || (text_[n] >= 'A' && text_[n] <= 'Z')))
             ++n;
         const std::string_view w = text_.substr(0, n);
         text_.remove_prefix(n);
@@ -81,24 +88,27 @@ std::optional<int> month_number(std::string_view name) {
 }
 
 bool is_leap(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return (year % 4 == 0 && year % kYearsPerCentury != 0) || year % kYearsPerEra == 0;
 }
 
 int days_in_month(int year, int month) {
-    constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && is_leap(year) ? 29 : kDays[static_cast<std::size_t>(month - 1)];
+    constexpr std::array<int, kMonthsPerYear> kDays = {31, 28, 31, 30, 31, 30,
+                                                       31, 31, 30, 31, 30, 31};
+    return month == kFebruary && is_leap(year) ? kDays[1] + 1
+                                               : kDays[static_cast<std::size_t>(month - 1)];
 }
 
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian calendar).
+// Days from 1970-01-01 to a civil date of the proleptic Gregorian calendar, counting years from
+// March so that the leap day comes last (H. Hinnant's days_from_civil).
 std::int64_t days_from_civil(int year, int month, int day) {
-    const int y = month <= 2 ? year - 1 : year;
-    const int era = y / 400;
-    const int year_of_era = y - era * 400;
-    const int shifted_month = month > 2 ? month - 3 : month + 9;
-    const int day_of_year = (153 * shifted_month + 2) / 5 + day - 1;
-    const int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-    constexpr std::int64_t kDaysTo1970 = 719468;
-    return std::int64_t{era} * 146097 + day_of_era - kDaysTo1970;
+    const int y = month <= kFebruary ? year - 1 : year;
+    const int era = y / kYearsPerEra;
+    const int year_of_era = y - era * kYearsPerEra;
+    const int month_from_march = month > kFebruary ? month - 3 : month + 9;
+    const int day_of_year = (153 * month_from_march + 2) / 5 + day - 1;
+    const int day_of_era =
+        year_of_era * kDaysPerYear + year_of_era / 4 - year_of_era / kYearsPerCentury + day_of_year;
+    return std::int64_t{era} * kDaysPerEra + day_of_era - kDaysFromEraStartTo1970;
 }
 
 struct Fields {
@@ -122,7 +132,7 @@ bool read_time(Cursor& c, Fields& f) {
         return false;
     f.hour = *h;
     f.minute = *m;
-    f.second = *s;
+    f.second = *s == kLeapSecond ? kLastSecond : *s;
     return true;
 }
 

@@ -1,7 +1,6 @@
 #include "protocols/http_headers.h"
 
 #include <algorithm>
-#include <array>
 #include <limits>
 
 #include "platform/ascii_text.h"
@@ -206,8 +205,7 @@ bool advertises_ranges(std::string_view header_text) {
         if (colon != std::string_view::npos) {
             const std::string_view name = line.substr(0, colon);
             if (equal_ignoring_case(name, "Content-Range") ||
-                (equal_ignoring_case(name, "Accept-Ranges") &&
-                 lists_bytes(line.substr(colon + 1))))
+                (equal_ignoring_case(name, "Accept-Ranges") && lists_bytes(line.substr(colon + 1))))
                 return true;
         }
         if (end == std::string_view::npos)

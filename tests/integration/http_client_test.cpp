@@ -659,9 +659,8 @@ TEST_F(HttpClientTest, ServerFailuresCarryTheirRetryAfter) {
     EXPECT_EQ(open("/gen/10?status=503&header=Retry-After:7"), 0);
     ASSERT_EQ(open("/gen/10"), 1);
     EXPECT_EQ(c.retry_after_ms, kNoRetryAfter);
-    EXPECT_EQ(probe_http(c, server.url("/gen/10?status=503&header=Retry-After:3"), nullptr,
-                         nullptr),
-              0);
+    EXPECT_EQ(
+        probe_http(c, server.url("/gen/10?status=503&header=Retry-After:3"), nullptr, nullptr), 0);
     EXPECT_EQ(c.status_code, 503);
     EXPECT_EQ(c.retry_after_ms, 3000);
 }

@@ -78,7 +78,8 @@ class RedirectCredentialsTest : public ::testing::Test {
 TEST_F(RedirectCredentialsTest, LaterSpansToAnotherOriginCarryNoCredentials) {
     // The other origin serves the file in pieces, so that several spans go there.
     const std::string target = other_.url("/gen/4000/file.bin?drop_after=1000");
-    auto item = add_with_credentials(origin_.url("/start?auth=me:secret&redirect=") + query_value(target));
+    auto item =
+        add_with_credentials(origin_.url("/start?auth=me:secret&redirect=") + query_value(target));
     ASSERT_TRUE(h_.run(*item, {}, kDeadline));
     ASSERT_TRUE(h_.completed.count(item.get())) << item->status_text();
     EXPECT_EQ(test::read_file(h_.out() + "/file.bin"), test::generated_content(0, kFileSize));
@@ -93,7 +94,8 @@ TEST_F(RedirectCredentialsTest, LaterSpansToAnotherOriginCarryNoCredentials) {
 
 TEST_F(RedirectCredentialsTest, RedirectsWithinTheOriginKeepThem) {
     const std::string target = origin_.url("/gen/4000/file.bin?auth=me:secret&drop_after=1000");
-    auto item = add_with_credentials(origin_.url("/start?auth=me:secret&redirect=") + query_value(target));
+    auto item =
+        add_with_credentials(origin_.url("/start?auth=me:secret&redirect=") + query_value(target));
     ASSERT_TRUE(h_.run(*item, {}, kDeadline));
     ASSERT_TRUE(h_.completed.count(item.get())) << item->status_text();
     EXPECT_EQ(test::read_file(h_.out() + "/file.bin"), test::generated_content(0, kFileSize));
@@ -106,7 +108,8 @@ TEST_F(RedirectCredentialsTest, FtpRedirectGoesOnInFtpWithoutTheCredentials) {
     test::FakeFtpServer ftp({.file = content});
     ASSERT_TRUE(ftp.ok());
     const std::string target = ftp.url("/pub/file.bin");
-    auto item = add_with_credentials(origin_.url("/start?auth=me:secret&redirect=") + query_value(target));
+    auto item =
+        add_with_credentials(origin_.url("/start?auth=me:secret&redirect=") + query_value(target));
     ASSERT_TRUE(h_.run(*item, {}, kDeadline));
     ASSERT_TRUE(h_.completed.count(item.get())) << item->status_text();
     EXPECT_EQ(test::read_file(h_.out() + "/file.bin"), content);

@@ -211,8 +211,7 @@ TEST(ResponseHead, OnlyStrongValidatorsCount) {
                          "Date: Tue, 02 Jan 2024 00:00:00 GMT"}),
               "");
     EXPECT_EQ(validator({"HTTP/1.1 200 OK", kModified}), "");
-    EXPECT_EQ(validator({"HTTP/1.1 200 OK", kModified, "Date: Mon, 01 Jan 2024 00:00:59 GMT"}),
-              "");
+    EXPECT_EQ(validator({"HTTP/1.1 200 OK", kModified, "Date: Mon, 01 Jan 2024 00:00:59 GMT"}), "");
     EXPECT_EQ(validator({"HTTP/1.1 200 OK", kModified, "Date: Mon, 01 Jan 2024 00:01:00 GMT"}),
               "Mon, 01 Jan 2024 00:00:00 GMT");
     EXPECT_EQ(validator({"HTTP/1.1 200 OK", "Last-Modified: yesterday",
@@ -226,15 +225,14 @@ TEST(ResponseHead, RangesFromA206OrTheirField) {
     EXPECT_TRUE(head_of({"HTTP/1.1 206 Partial Content"}).ranges_advertised());
     EXPECT_TRUE(head_of({"HTTP/1.1 200 OK", "accept-ranges: BYTES"}).ranges_advertised());
     EXPECT_FALSE(head_of({"HTTP/1.1 200 OK", "Accept-Ranges: none"}).ranges_advertised());
-    EXPECT_FALSE(
-        head_of({"HTTP/1.1 200 OK", "Warning: 199 - \"Accept-Ranges: bytes\""}).ranges_advertised());
+    EXPECT_FALSE(head_of({"HTTP/1.1 200 OK", "Warning: 199 - \"Accept-Ranges: bytes\""})
+                     .ranges_advertised());
 }
 
 TEST(ResponseHead, RetryAfterCountsFromTheAnswersDate) {
     constexpr std::int64_t kLater = 1704067200 + 3600;  // an hour after 2024-01-01 00:00 GMT
-    const ResponseHead dated =
-        head_of({"HTTP/1.1 503 Busy", "Date: Mon, 01 Jan 2024 00:00:00 GMT",
-                 "Retry-After: Mon, 01 Jan 2024 00:00:10 GMT"});
+    const ResponseHead dated = head_of({"HTTP/1.1 503 Busy", "Date: Mon, 01 Jan 2024 00:00:00 GMT",
+                                        "Retry-After: Mon, 01 Jan 2024 00:00:10 GMT"});
     EXPECT_EQ(dated.retry_after_ms(kLater), 10000);
     const ResponseHead undated =
         head_of({"HTTP/1.1 503 Busy", "Retry-After: Mon, 01 Jan 2024 00:00:10 GMT"});

@@ -17,6 +17,7 @@ TEST(HttpDate, ReadsTheThreeFormsAlike) {
     EXPECT_EQ(parse_http_date("Thursday, 01-Jan-70 00:00:00 GMT"), 0);
     EXPECT_EQ(parse_http_date("Tue, 29 Feb 2000 23:59:59 GMT"), 951868799);
     EXPECT_EQ(parse_http_date("Fri, 31 Dec 9999 23:59:59 GMT"), 253402300799);
+    EXPECT_EQ(parse_http_date("Fri, 31 Dec 9999 23:59:60 GMT"), 253402300799);
 }
 
 TEST(HttpDate, RefusesWhatIsNoDate) {
@@ -24,8 +25,9 @@ TEST(HttpDate, RefusesWhatIsNoDate) {
          {"", "Sun", "Sun, 06 Nov 1994 08:49:37", "Sun, 06 Nov 1994 08:49:37 UTC",
           "Sun, 6 Nov 1994 08:49:37 GMT", "Sun, 06 Foo 1994 08:49:37 GMT",
           "Sun, 31 Nov 1994 08:49:37 GMT", "Mon, 29 Feb 1900 00:00:00 GMT",
-          "Sun, 06 Nov 1994 24:00:00 GMT", "Sun, 06 Nov 1969 08:49:37 GMT",
-          "Sun, 06 Nov 1994 08:49:37 GMT x", "Sun Nov  6 08:49:37 94", "1994-11-06T08:49:37Z"}) {
+          "Sun, 06 Nov 1994 24:00:00 GMT", "Sun, 06 Nov 1994 08:49:61 GMT",
+          "Sun, 06 Nov 1969 08:49:37 GMT", "Sun, 06 Nov 1994 08:49:37 GMT x",
+          "Sun Nov  6 08:49:37 94", "1994-11-06T08:49:37Z"}) {
         EXPECT_EQ(parse_http_date(text), std::nullopt) << text;
     }
 }
