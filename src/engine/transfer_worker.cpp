@@ -7,6 +7,7 @@
 
 #include "engine/answer_check.h"
 #include "engine/credentials.h"
+#include "engine/redirect_rules.h"
 #include "engine/safe_name.h"
 #include "engine/status_texts.h"
 #include "engine/transfer_run.h"
@@ -107,7 +108,7 @@ void follow_redirect(DownloadItem& item, std::string_view new_url, TransferEnv& 
     if (name.empty())
         return;
     if (new_url.size() < SavedBlock::kUrlSize)
-        item.lock()->set_url(new_url);
+        move_item_url(item, new_url);
     apply_server_name(item, name, env);
 }
 

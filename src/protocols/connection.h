@@ -115,14 +115,21 @@ class Connection {
     std::int32_t range_start = kNoRange;
     std::int32_t range_end = kNoRange;
     std::int32_t range_total = kNoRange;
-    // The answer's ETag, else its Last-Modified; empty = none. At most kValidatorMax characters.
+    // The strong validator of the last 200 or 206 answer (for a 206: of the piece just served),
+    // for the owner to compare with the one it keeps: a strong ETag, else a Last-Modified that
+    // HTTP lets serve as one. Empty = none; a weak ETag is none. At most kValidatorMax characters.
     std::string validator;
     // Set by the owner: sent as "If-Range" with a request that starts past 0, so that a file
-    // changed on the server comes back whole (200) instead of as a mismatched piece.
+    // changed on the server comes back whole (200) instead of as a mismatched piece. A weak ETag
+    // is never sent.
     std::string if_range;
     // The wait a 5xx answer asked for with Retry-After, bounded by kRetryAfterMaxMs; kNoRetryAfter
     // when the last answer named none.
     std::int32_t retry_after_ms = kNoRetryAfter;
+    // An address the HTTP client was redirected to but cannot follow itself (an FTP address),
+    // reported with the redirect stage; empty when the last request met none. When the owner
+    // switches `protocol` on that report, open_span goes on there with the FTP client.
+    std::string unfollowed_redirect;
 
     // The reported range support, if any, cleared so a later transfer cannot report it twice.
     std::optional<std::int32_t> take_resumable();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <utility>
@@ -23,6 +24,8 @@ using Slot = HttpTransfer::Slot;
 constexpr int kStatusOk = 200;
 constexpr int kStatusPartial = 206;
 constexpr std::array<int, 5> kRedirectStatuses = {301, 302, 303, 307, 308};
+// Server failures that may pass; their Retry-After is kept for the owner's wait.
+constexpr std::array<int, 4> kPassingServerStatuses = {500, 502, 503, 504};
 constexpr std::string_view kErrorPrefix = "Error: ";
 constexpr std::string_view kWorkingOffline = "Error: Working Offline";
 constexpr std::string_view kProbeRange = "bytes=0-";
@@ -67,10 +70,33 @@ std::optional<std::string> decode_credential(const std::string& text) {
     return base64_decode_text(text);
 }
 
+bool is_passing_server_status(int status) {
+    return std::find(kPassingServerStatuses.begin(), kPassingServerStatuses.end(), status) !=
+           kPassingServerStatuses.end();
+}
+
+std::int64_t now_seconds() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 void record_head(Connection& c, const ResponseHead& head) {
     c.status_code = head.status_code();
     c.set_reason_text(head.reason());
     c.set_raw_headers(head.raw());
+    c.retry_after_ms = is_passing_server_status(head.status_code())
+                           ? head.retry_after_ms(now_seconds())
+                           : kNoRetryAfter;
+}
+
+// Clears what an earlier answer left that a new request must not inherit.
+void begin_request(Connection& c) {
+    c.error_code = 0;
+    // A stale 401 would send the owner down the credentials path after an unrelated failure.
+    c.status_code = 0;
+    c.retry_after_ms = kNoRetryAfter;
+    c.unfollowed_redirect.clear();
 }
 
 std::string status_text(const Connection& c) {
@@ -132,8 +158,9 @@ int exchange(Connection& c, const Exchange& x, std::string_view url,
             if (!cookies.empty())
                 plan.header_lines.push_back("Cookie: " + cookies);
         }
+        // A weak tag never matches in If-Range: a strict server would send the whole file back.
         if (x.send_if_range && !c.if_range.empty() && c.if_range.size() <= kValidatorMax &&
-            is_safe_header_value(c.if_range))
+            is_safe_header_value(c.if_range) && !is_weak_etag(c.if_range))
             plan.header_lines.push_back("If-Range: " + c.if_range);
         if (basic && credentials_may_follow(given_for, target))
             plan.basic_credentials = basic;
@@ -158,6 +185,7 @@ int exchange(Connection& c, const Exchange& x, std::string_view url,
         const std::string scheme = url_scheme(*resolved);
         if (scheme == "ftp") {
             // Reported, so that the owner learns the new address and can switch protocols.
+            c.unfollowed_redirect = *resolved;
             report(c, kStageRedirect, &*resolved);
             return fail(c, kErrorRedirectFailed,
                         "Redirected to an FTP address, which is not available");
@@ -192,10 +220,8 @@ int http_open_span(Connection& c, std::string_view url, std::int32_t start, std:
                    const Credentials* credentials, bool* named) {
     if (named)
         *named = false;
-    c.error_code = 0;
     http_close(c);
-    // A stale 401 would send the owner down the credentials path after an unrelated failure.
-    c.status_code = 0;
+    begin_request(c);
 
     const std::optional<std::string> range = range_header_value(start, length);
     if (!range)
@@ -253,8 +279,7 @@ void http_close(Connection& c) {
 
 int http_probe(Connection& c, std::string_view url, const Credentials* credentials, bool* named) {
     c.content_length = 0;
-    c.error_code = 0;
-    c.status_code = 0;
+    begin_request(c);
     if (!ready_to_request(c))
         return 0;
     if (!exchange(c, {Slot::kProbe, true, std::string(kProbeRange), false}, url, credentials))

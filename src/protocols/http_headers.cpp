@@ -1,11 +1,12 @@
 #include "protocols/http_headers.h"
 
 #include <algorithm>
-#include <array>
 #include <limits>
 
 #include "platform/ascii_text.h"
 #include "protocols/connection.h"
+#include "protocols/http_date.h"
+#include "protocols/retry_after.h"
 
 namespace rg {
 
@@ -14,6 +15,7 @@ namespace {
 constexpr std::int64_t kLargestOffset = std::numeric_limits<std::int32_t>::max();
 constexpr std::string_view kStatusLinePrefix = "HTTP/";
 constexpr std::size_t kStatusCodeDigits = 3;
+constexpr int kStatusPartial = 206;
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kBytesUnit = "bytes";
 constexpr std::string_view kFileNameKey = "filename=";
@@ -21,8 +23,10 @@ constexpr char kUnknownTotal = '*';
 constexpr unsigned char kDelete = 0x7f;
 constexpr unsigned char kFirstPrintable = 0x20;
 
-constexpr std::array<std::string_view, 3> kRangeMarkers = {"Content-Range", "Accept-Ranges: bytes",
-                                                           "Accept-Ranges:bytes"};
+constexpr std::string_view kBytesToken = "bytes";
+constexpr std::string_view kWeakPrefix = "W/";
+// A Last-Modified is a strong validator only this long before the answer's Date.
+constexpr std::int64_t kStrongDateAgeS = 60;
 
 bool is_space(char c) {
     return c == ' ' || c == '\t';
@@ -89,6 +93,18 @@ std::string problem_text(HeaderProblem problem, std::string_view header) {
             return "Conflicting " + std::string(header) + " in the server's answer";
     }
     return {};
+}
+
+// An Accept-Ranges value, a comma-separated list of range units, names "bytes".
+bool lists_bytes(std::string_view value) {
+    while (true) {
+        const std::size_t comma = value.find(',');
+        if (equal_ignoring_case(trim(value.substr(0, comma)), kBytesToken))
+            return true;
+        if (comma == std::string_view::npos)
+            return false;
+        value.remove_prefix(comma + 1);
+    }
 }
 
 }  // namespace
@@ -180,9 +196,28 @@ std::string usable_file_name(std::string_view name) {
 }
 
 bool advertises_ranges(std::string_view header_text) {
-    return std::any_of(kRangeMarkers.begin(), kRangeMarkers.end(), [&](std::string_view marker) {
-        return find_ignoring_case(header_text, marker) != std::string_view::npos;
-    });
+    while (!header_text.empty()) {
+        const std::size_t end = header_text.find('\n');
+        std::string_view line = header_text.substr(0, end);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        const std::size_t colon = line.find(':');
+        if (colon != std::string_view::npos) {
+            const std::string_view name = line.substr(0, colon);
+            if (equal_ignoring_case(name, "Content-Range") ||
+                (equal_ignoring_case(name, "Accept-Ranges") && lists_bytes(line.substr(colon + 1))))
+                return true;
+        }
+        if (end == std::string_view::npos)
+            break;
+        header_text.remove_prefix(end + 1);
+    }
+    return false;
+}
+
+bool is_weak_etag(std::string_view etag) {
+    return etag.size() >= kWeakPrefix.size() &&
+           equal_ignoring_case(etag.substr(0, kWeakPrefix.size()), kWeakPrefix);
 }
 
 bool is_safe_header_value(std::string_view value) {
@@ -239,8 +274,8 @@ void ResponseHead::add_line(std::string_view line) {
             raw_full_ = true;
         }
     }
-    if (!ranges_advertised_)
-        ranges_advertised_ = advertises_ranges(line);
+
+    accepts_byte_ranges_ = accepts_byte_ranges_ || advertises_ranges(line);
 
     const std::size_t colon = line.find(':');
     if (colon == std::string_view::npos)
@@ -260,9 +295,14 @@ void ResponseHead::add_line(std::string_view line) {
     } else if (equal_ignoring_case(name, "Content-Disposition")) {
         keep_first(disposition_, kHeaderValueMax);
     } else if (equal_ignoring_case(name, "ETag")) {
+        etag_seen_ = true;
         keep_first(etag_, kValidatorMax);
     } else if (equal_ignoring_case(name, "Last-Modified")) {
         keep_first(last_modified_, kValidatorMax);
+    } else if (equal_ignoring_case(name, "Date")) {
+        keep_first(date_, kValidatorMax);
+    } else if (equal_ignoring_case(name, "Retry-After")) {
+        keep_first(retry_after_, kValidatorMax);
     } else if (equal_ignoring_case(name, "Location") && !location_seen_) {
         location_seen_ = true;
         if (value.size() > kLocationMax)
@@ -270,6 +310,29 @@ void ResponseHead::add_line(std::string_view line) {
         else if (!value.empty())
             location_.emplace(value);
     }
+}
+
+bool ResponseHead::ranges_advertised() const {
+    return status_code_ == kStatusPartial || accepts_byte_ranges_;
+}
+
+std::int32_t ResponseHead::retry_after_ms(std::int64_t now_s) const {
+    if (!retry_after_)
+        return kNoRetryAfter;
+    const std::optional<std::int64_t> date = date_ ? parse_http_date(*date_) : std::nullopt;
+    return parse_retry_after(*retry_after_, date.value_or(now_s)).value_or(kNoRetryAfter);
+}
+
+std::string ResponseHead::strong_validator() const {
+    if (etag_seen_)
+        return etag_ && !is_weak_etag(*etag_) ? *etag_ : std::string();
+    if (!last_modified_ || !date_)
+        return {};
+    const std::optional<std::int64_t> modified = parse_http_date(*last_modified_);
+    const std::optional<std::int64_t> date = parse_http_date(*date_);
+    if (!modified || !date || *date - *modified < kStrongDateAgeS)
+        return {};
+    return *last_modified_;
 }
 
 void ResponseHead::note_length(std::string_view value) {
@@ -323,10 +386,7 @@ ResponseHead::Facts ResponseHead::facts(bool partial) const {
         }
         f.range = range_;
     }
-    if (etag_)
-        f.validator = *etag_;
-    else if (last_modified_)
-        f.validator = *last_modified_;
+    f.validator = strong_validator();
 
     if (content_name_)
         f.file_name = usable_file_name(*content_name_);

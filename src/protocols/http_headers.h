@@ -48,9 +48,13 @@ std::optional<std::string> disposition_file_name(std::string_view value);
 // server cannot steer the rename into another folder.
 std::string usable_file_name(std::string_view name);
 
-// The range test: the text contains, ignoring case, "Content-Range", "Accept-Ranges: bytes" or
-// "Accept-Ranges:bytes".
+// The range test over a block of header lines (CR LF or LF separated): an Accept-Ranges field
+// that lists "bytes", or a Content-Range field. Text elsewhere (another field's value, a reason
+// phrase) does not count.
 bool advertises_ranges(std::string_view header_text);
+
+// A weak entity tag (W/"..."), which HTTP does not allow as a range validator.
+bool is_weak_etag(std::string_view etag);
 
 // Free of CR, LF, NUL and other control characters (tab allowed), so it can go into a request
 // header line as it is.
@@ -74,10 +78,15 @@ class ResponseHead {
     // The status line and the header lines, each ended by CR LF; cut after the last whole line
     // that fits (a first line longer than the limit is cut at the limit).
     const std::string& raw() const { return raw_; }
-    bool ranges_advertised() const { return ranges_advertised_; }
+    // Byte ranges are served: the answer is a 206, or one of its lines passes the range test.
+    bool ranges_advertised() const;
     // The first Location value; nullopt when absent or empty, and when too long to follow.
     const std::optional<std::string>& location() const { return location_; }
     bool location_too_long() const { return location_too_long_; }
+
+    // The wait a Retry-After field asks for (see parse_retry_after), measured from the answer's
+    // Date when it has a usable one, else from `now_s`; kNoRetryAfter when absent or unusable.
+    std::int32_t retry_after_ms(std::int64_t now_s) const;
 
     // What a 2xx answer tells about its body. `problem` describes why it must be refused.
     struct Facts {
@@ -85,7 +94,10 @@ class ResponseHead {
         std::string problem_text;         // readable reason when refused
         std::int32_t content_length = 0;  // 0 = not announced
         ContentRange range;
-        std::string validator;  // ETag, else Last-Modified; empty = none
+        // A strong validator that may go into If-Range: a strong ETag; without any ETag, a
+        // Last-Modified at least a minute older than the answer's Date. Empty = none (a weak
+        // ETag is none).
+        std::string validator;
         std::string file_name;  // usable name offered by the server; empty = none
     };
     // `partial`: the answer is a 206, which must carry a valid Content-Range.
@@ -98,12 +110,13 @@ class ResponseHead {
     };
     void note_length(std::string_view value);
     void note_range(std::string_view value);
+    std::string strong_validator() const;
 
     int status_code_ = 0;
     std::string reason_;
     std::string raw_;
     bool raw_full_ = false;
-    bool ranges_advertised_ = false;
+    bool accepts_byte_ranges_ = false;
 
     Parsed length_state_;
     std::int32_t length_ = 0;
@@ -112,7 +125,10 @@ class ResponseHead {
     std::optional<std::string> content_name_;
     std::optional<std::string> disposition_;
     std::optional<std::string> etag_;
+    bool etag_seen_ = false;
     std::optional<std::string> last_modified_;
+    std::optional<std::string> date_;
+    std::optional<std::string> retry_after_;
     std::optional<std::string> location_;
     bool location_seen_ = false;
     bool location_too_long_ = false;

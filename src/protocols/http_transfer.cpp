@@ -23,6 +23,10 @@ constexpr long kReceiveChunk = 128 * 1024;
 constexpr std::size_t kResumeRoom = kReceiveChunk;
 constexpr int kFirstFinalStatus = 200;
 constexpr const char* kAllowedProtocols = "http,https";
+// Bytes of response heads (interim ones included) taken for one request; libcurl bounds single
+// lines on its own.
+constexpr std::size_t kHeadBytesMax = 256 * 1024;
+constexpr std::string_view kHeadTooLargeText = "The server's answer has a header that is too large";
 
 TransferFailure failure_from_curl(CURLcode code, const char* error_buffer) {
     std::uint32_t number = kErrorInternal;
@@ -77,6 +81,14 @@ TransferFailure failure_from_curl(CURLcode code, const char* error_buffer) {
     return {number, detailed ? error_buffer : curl_easy_strerror(code)};
 }
 
+bool refuses_large_head(CURLcode code) {
+#if LIBCURL_VERSION_NUM >= 0x080600
+    if (code == CURLE_TOO_LARGE)
+        return true;
+#endif
+    return code == CURLE_OUT_OF_MEMORY;
+}
+
 TransferFailure failure_from_multi(CURLMcode code) {
     return {kErrorInternal, curl_multi_strerror(code)};
 }
@@ -99,6 +111,8 @@ struct HttpTransfer::Request {
     ResponseHead head;
     bool head_started = false;
     bool head_done = false;
+    std::size_t head_bytes = 0;
+    bool head_too_large = false;
 
     // Stages reported for this request, each once.
     bool resolving_reported = false;
@@ -136,6 +150,8 @@ struct HttpTransfer::Request {
         result = CURLE_OK;
         head = ResponseHead();
         head_started = head_done = false;
+        head_bytes = 0;
+        head_too_large = false;
         resolving_reported = connecting_reported = request_started = sent_reported = false;
         begin = end = 0;
         paused = discard = false;
@@ -185,6 +201,11 @@ struct HttpTransfer::Request {
         // Trailers of a chunked body are not part of the head.
         if (r.head_done)
             return bytes;
+        r.head_bytes += bytes;
+        if (r.head_bytes > kHeadBytesMax) {
+            r.head_too_large = true;
+            return 0;  // ends the transfer
+        }
         if (!r.head_started) {
             r.head_started = r.head.start(line);
             return bytes;
@@ -459,6 +480,9 @@ std::optional<TransferFailure> HttpTransfer::failure_of(Wait wait, const Request
         case Wait::kReady:
             return std::nullopt;
         case Wait::kDone:
+            // libcurl refuses an over-long header line as if memory had run out.
+            if (r.head_too_large || (!r.head_done && refuses_large_head(r.result)))
+                return TransferFailure{kErrorInvalidServerResponse, std::string(kHeadTooLargeText)};
             return failure_from_curl(r.result, r.error_buffer);
         case Wait::kInterrupted:
             return TransferFailure{kErrorCancelled, "The operation was cancelled"};

@@ -1,5 +1,7 @@
 #include "protocols/transfer_ops.h"
 
+#include <string>
+
 #include "protocols/ftp_client.h"
 #include "protocols/http_client.h"
 #include "protocols/http_transfer.h"
@@ -15,11 +17,22 @@ constexpr std::string_view kProbeNotForFtp = "Error: The HEAD probe is for HTTP 
 int open_span(Connection& connection, std::string_view url, std::int32_t start, std::int32_t length,
               const Credentials* credentials, bool* named) {
     switch (connection.protocol) {
-        case Protocol::Http:
-            return http_open_span(connection, url, start, length, credentials, named);
+        case Protocol::Http: {
+            if (http_open_span(connection, url, start, length, credentials, named))
+                return 1;
+            // The owner took a redirect to FTP: the span goes on there, without the credentials,
+            // which were given for the HTTP address.
+            if (connection.protocol != Protocol::Ftp || connection.unfollowed_redirect.empty())
+                return 0;
+            const std::string target = std::move(connection.unfollowed_redirect);
+            connection.unfollowed_redirect.clear();
+            return ftp_open_span(connection, target, start, length, nullptr, named);
+        }
         case Protocol::Ftp:
-            // An HTTP span left from before a change of protocol must not stay open.
+            // An HTTP span left from before a change of protocol must not stay open, nor a wait
+            // an HTTP answer asked for pass for this request's.
             connection.http->finish(HttpTransfer::Slot::kSpan);
+            connection.retry_after_ms = kNoRetryAfter;
             return ftp_open_span(connection, url, start, length, credentials, named);
     }
     return 0;

@@ -635,5 +635,106 @@ TEST_F(HttpClientTest, ProbeLeavesAnOpenSpanReadable) {
     EXPECT_TRUE(rest == generated_content(1000, 199000));
 }
 
+// ---- what the owner acts on: server failures, validators, range support ----
+
+TEST_F(HttpClientTest, ServerFailuresCarryTheirRetryAfter) {
+    EXPECT_EQ(open("/gen/10?status=503&header=Retry-After:7"), 0);
+    EXPECT_EQ(c.status_code, 503);
+    EXPECT_EQ(c.response_text(), "503: Service Unavailable");
+    EXPECT_EQ(c.retry_after_ms, 7000);
+    // A date counts from the answer's own Date, whatever this machine's clock says.
+    EXPECT_EQ(open("/gen/10?status=500&header=Date:Sun,%2006%20Nov%201994%2008:49:37%20GMT"
+                   "&header=Retry-After:Sun,%2006%20Nov%201994%2008:50:07%20GMT"),
+              0);
+    EXPECT_EQ(c.retry_after_ms, 30000);
+    EXPECT_EQ(open("/gen/10?status=502&header=Retry-After:99999999999999999999"), 0);
+    EXPECT_EQ(c.retry_after_ms, kRetryAfterMaxMs);
+    EXPECT_EQ(open("/gen/10?status=504&header=Retry-After:soon"), 0);
+    EXPECT_EQ(c.retry_after_ms, kNoRetryAfter);
+    EXPECT_EQ(open("/gen/10?status=503"), 0);
+    EXPECT_EQ(c.retry_after_ms, kNoRetryAfter);
+    // Only these server failures carry one, and the next answer forgets it.
+    EXPECT_EQ(open("/gen/10?status=404&header=Retry-After:7"), 0);
+    EXPECT_EQ(c.retry_after_ms, kNoRetryAfter);
+    EXPECT_EQ(open("/gen/10?status=503&header=Retry-After:7"), 0);
+    ASSERT_EQ(open("/gen/10"), 1);
+    EXPECT_EQ(c.retry_after_ms, kNoRetryAfter);
+    EXPECT_EQ(
+        probe_http(c, server.url("/gen/10?status=503&header=Retry-After:3"), nullptr, nullptr), 0);
+    EXPECT_EQ(c.status_code, 503);
+    EXPECT_EQ(c.retry_after_ms, 3000);
+}
+
+TEST_F(HttpClientTest, OversizedHeadsFailClearly) {
+    for (const char* query : {"?huge_header=1048576", "?many_headers=20000"}) {
+        SCOPED_TRACE(query);
+        EXPECT_EQ(open(std::string("/gen/10") + query), 0);
+        EXPECT_EQ(c.response_text(), "Error: The server's answer has a header that is too large");
+        EXPECT_EQ(c.error_code, kErrorInvalidServerResponse);
+    }
+    // The connection is usable again afterwards.
+    ASSERT_EQ(open("/gen/10"), 1) << c.response_text();
+    EXPECT_EQ(read_all(), generated_content(0, 10));
+}
+
+TEST_F(HttpClientTest, OnlyStrongValidatorsGoAsIfRange) {
+    // A weak tag is no validator: it is neither offered to the owner nor sent.
+    ASSERT_EQ(open("/gen/100?etag=W/%22w%22&strict_if_range=1", 0, 10), 1);
+    EXPECT_EQ(c.validator, "");
+    c.if_range = "W/\"w\"";
+    ASSERT_EQ(open("/gen/100?etag=W/%22w%22&strict_if_range=1", 10, 10), 1);
+    EXPECT_EQ(c.status_code, 206);
+    EXPECT_EQ(FaultHttpServer::header(server.requests().back(), "If-Range"), std::nullopt);
+    EXPECT_EQ(read_all(), generated_content(10, 10));
+
+    // The 206 names its own strong validator, for the owner to compare with the one it keeps.
+    c.if_range.clear();
+    ASSERT_EQ(open("/gen/100?etag=%22s2%22", 10, 10), 1);
+    EXPECT_EQ(c.status_code, 206);
+    EXPECT_EQ(c.validator, "\"s2\"");
+
+    // A Last-Modified serves only when it is at least a minute older than the answer's Date.
+    const std::string modified = "last_modified=Sun,%2006%20Nov%201994%2008:49:37%20GMT";
+    ASSERT_EQ(open("/gen/100?" + modified + "&header=Date:Sun,%2006%20Nov%201994%2008:50:37%20GMT",
+                   10, 10),
+              1);
+    EXPECT_EQ(c.validator, "Sun, 06 Nov 1994 08:49:37 GMT");
+    ASSERT_EQ(open("/gen/100?" + modified + "&header=Date:Sun,%2006%20Nov%201994%2008:50:00%20GMT",
+                   10, 10),
+              1);
+    EXPECT_EQ(c.validator, "");
+    ASSERT_EQ(open("/gen/100?" + modified, 10, 10), 1);
+    EXPECT_EQ(c.validator, "");
+}
+
+TEST_F(HttpClientTest, RangeSupportComesFromItsOwnField) {
+    struct Case {
+        const char* query;
+        std::int32_t resumable;
+    };
+    const Case cases[] = {
+        {"&header=X-Note:no%20Accept-Ranges:%20bytes%20here", 0},
+        {"&header=X-Content-Range-Note:none", 0},
+        {"&accept_ranges=none,%20bytes", 1},
+        {"&accept_ranges=%20%20bytes", 1},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.query);
+        ASSERT_EQ(open(std::string("/gen/300?ignore_range=1") + k.query, 100, 0), 1)
+            << c.response_text();
+        EXPECT_EQ(c.status_code, 200);
+        EXPECT_EQ(c.resumable, k.resumable);
+    }
+}
+
+TEST_F(HttpClientTest, FtpRedirectIsLeftForTheOwner) {
+    EXPECT_EQ(open("/gen/10?redirect=ftp://127.0.0.1/file.bin"), 0);
+    EXPECT_EQ(c.unfollowed_redirect, "ftp://127.0.0.1/file.bin");
+    EXPECT_EQ(c.error_code, kErrorRedirectFailed);
+    // Nothing of it stays for a later request.
+    ASSERT_EQ(open("/gen/10"), 1);
+    EXPECT_EQ(c.unfollowed_redirect, "");
+}
+
 }  // namespace
 }  // namespace rg

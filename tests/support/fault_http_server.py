@@ -24,12 +24,14 @@ Switches, in the query of any content request:
   disposition=V          Content-Disposition: V
   content_name=V         Content-name: V
   etag=V                 ETag: V, and a whole 200 when If-Range does not match it
+  strict_if_range=1      If-Range compares strongly: a weak tag (W/...) never matches
   last_modified=V        Last-Modified: V
   bad_length=V           Content-Length: V as given ("dup": two different values); the body
                          is sent whole and the connection closed
   no_length=1            no Content-Length; the body ends when the connection closes
   wrong_range=A-B/T      a 206 carries Content-Range: bytes A-B/T
   huge_header=N          one header line with N characters of value
+  many_headers=N         N short header lines
   drop_after=N           close the connection after N body bytes
   stall_after=N          stop sending after N body bytes and keep the connection open
   idle_after_headers=1   the same as stall_after=0
@@ -231,6 +233,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             common.append((name, value.strip()))
         if one("huge_header"):
             common.append(("X-Huge", "h" * int(one("huge_header"))))
+        for i in range(int(one("many_headers", "0"))):
+            common.append(("X-Many-%d" % i, "m" * 32))
 
         if one("auth"):
             expected = "Basic " + base64.b64encode(one("auth").encode("latin-1")).decode()
@@ -277,6 +281,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if one("ignore_if_range"):
             if_range = None
         if wanted is not None and if_range is not None and if_range != etag:
+            wanted = None
+        if wanted is not None and one("strict_if_range") and (if_range or "").startswith("W/"):
             wanted = None
         if wanted == "bad":
             self.send_simple(416, b"range not satisfiable",
@@ -365,6 +371,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
+
+    def handle_error(self, request, client_address):
+        # A client that gives up on an answer (a refused head) is no server error.
+        if not isinstance(sys.exc_info()[1], (ConnectionResetError, BrokenPipeError)):
+            super().handle_error(request, client_address)
 
 
 def watch_parent(parent):

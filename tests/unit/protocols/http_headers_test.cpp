@@ -109,8 +109,16 @@ TEST(RangeTest, FindsTheMarkersInAnyCase) {
     EXPECT_TRUE(advertises_ranges("Accept-Ranges:bytes"));
     EXPECT_TRUE(advertises_ranges("content-range: bytes 0-1/2"));
     EXPECT_FALSE(advertises_ranges("Accept-Ranges: none"));
-    EXPECT_FALSE(advertises_ranges("Accept-Ranges:  bytes"));
+    EXPECT_TRUE(advertises_ranges("Accept-Ranges:  bytes"));
     EXPECT_FALSE(advertises_ranges(""));
+}
+
+TEST(RangeTest, CountsOnlyTheFieldsThemselves) {
+    EXPECT_TRUE(advertises_ranges("HTTP/1.1 200 OK\r\nAccept-Ranges: none, Bytes\r\n"));
+    EXPECT_FALSE(advertises_ranges("HTTP/1.1 200 Accept-Ranges: bytes\r\n"));
+    EXPECT_FALSE(advertises_ranges("X-Note: Accept-Ranges: bytes\r\nX-Content-Range: 1"));
+    EXPECT_FALSE(advertises_ranges("Accept-Ranges: bytesize"));
+    EXPECT_FALSE(advertises_ranges("Accept-Ranges: none\nX-Range: Content-Range"));
 }
 
 TEST(RangeHeader, FormsTheSpan) {
@@ -185,9 +193,55 @@ TEST(ResponseHead, FactsOfAPartialAnswer) {
     EXPECT_TRUE(h.ranges_advertised());
 
     const ResponseHead dated =
-        head_of({"HTTP/1.1 200 OK", "Last-Modified: Mon, 01 Jan 2024 00:00:00 GMT"});
+        head_of({"HTTP/1.1 200 OK", "Last-Modified: Mon, 01 Jan 2024 00:00:00 GMT",
+                 "Date: Mon, 01 Jan 2024 01:00:00 GMT"});
     EXPECT_EQ(dated.facts(false).validator, "Mon, 01 Jan 2024 00:00:00 GMT");
     EXPECT_EQ(dated.facts(false).content_length, 0);
+}
+
+TEST(ResponseHead, OnlyStrongValidatorsCount) {
+    const auto validator = [](std::initializer_list<std::string_view> lines) {
+        return head_of(lines).facts(false).validator;
+    };
+    constexpr std::string_view kModified = "Last-Modified: Mon, 01 Jan 2024 00:00:00 GMT";
+    EXPECT_EQ(validator({"HTTP/1.1 200 OK", "ETag: W/\"w\""}), "");
+    EXPECT_EQ(validator({"HTTP/1.1 200 OK", "ETag: w/\"w\""}), "");
+    // A weak tag also rules out the date: the answer has an entity tag, just no usable one.
+    EXPECT_EQ(validator({"HTTP/1.1 200 OK", "ETag: W/\"w\"", kModified,
+                         "Date: Tue, 02 Jan 2024 00:00:00 GMT"}),
+              "");
+    EXPECT_EQ(validator({"HTTP/1.1 200 OK", kModified}), "");
+    EXPECT_EQ(validator({"HTTP/1.1 200 OK", kModified, "Date: Mon, 01 Jan 2024 00:00:59 GMT"}), "");
+    EXPECT_EQ(validator({"HTTP/1.1 200 OK", kModified, "Date: Mon, 01 Jan 2024 00:01:00 GMT"}),
+              "Mon, 01 Jan 2024 00:00:00 GMT");
+    EXPECT_EQ(validator({"HTTP/1.1 200 OK", "Last-Modified: yesterday",
+                         "Date: Mon, 01 Jan 2024 00:01:00 GMT"}),
+              "");
+    EXPECT_TRUE(is_weak_etag("W/\"x\""));
+    EXPECT_FALSE(is_weak_etag("\"W/x\""));
+}
+
+TEST(ResponseHead, RangesFromA206OrTheirField) {
+    EXPECT_TRUE(head_of({"HTTP/1.1 206 Partial Content"}).ranges_advertised());
+    EXPECT_TRUE(head_of({"HTTP/1.1 200 OK", "accept-ranges: BYTES"}).ranges_advertised());
+    EXPECT_FALSE(head_of({"HTTP/1.1 200 OK", "Accept-Ranges: none"}).ranges_advertised());
+    EXPECT_FALSE(head_of({"HTTP/1.1 200 OK", "Warning: 199 - \"Accept-Ranges: bytes\""})
+                     .ranges_advertised());
+}
+
+TEST(ResponseHead, RetryAfterCountsFromTheAnswersDate) {
+    constexpr std::int64_t kLater = 1704067200 + 3600;  // an hour after 2024-01-01 00:00 GMT
+    const ResponseHead dated = head_of({"HTTP/1.1 503 Busy", "Date: Mon, 01 Jan 2024 00:00:00 GMT",
+                                        "Retry-After: Mon, 01 Jan 2024 00:00:10 GMT"});
+    EXPECT_EQ(dated.retry_after_ms(kLater), 10000);
+    const ResponseHead undated =
+        head_of({"HTTP/1.1 503 Busy", "Retry-After: Mon, 01 Jan 2024 00:00:10 GMT"});
+    EXPECT_EQ(undated.retry_after_ms(kLater), 0);
+    EXPECT_EQ(head_of({"HTTP/1.1 503 Busy", "Retry-After: 5", "Retry-After: 9"}).retry_after_ms(0),
+              5000);
+    EXPECT_EQ(head_of({"HTTP/1.1 503 Busy", "Retry-After: later"}).retry_after_ms(0),
+              kNoRetryAfter);
+    EXPECT_EQ(head_of({"HTTP/1.1 503 Busy"}).retry_after_ms(0), kNoRetryAfter);
 }
 
 TEST(ResponseHead, RefusesPartialAnswersThatDoNotAddUp) {

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rg {
+
+// Where a URL's requests go: scheme ("http", "https" or "ftp"), lower-case host and port (the
+// scheme's default when none or 0 is given).
+struct UrlOrigin {
+    std::string scheme;
+    std::string host;
+    int port = 0;
+
+    bool operator==(const UrlOrigin&) const = default;
+};
+
+// Nullopt for a URL that none of the clients takes, or whose host or port is not usable.
+std::optional<UrlOrigin> url_origin(std::string_view url);
+
+// Credentials given for `given_for` may go to `target`: the same origin, or the same host moved
+// from http on port 80 to https on port 443. False whenever either origin is unknown.
+bool credentials_may_move(std::string_view given_for, std::string_view target);
+
+}  // namespace rg
