@@ -1,5 +1,7 @@
 #include "cli/get_command.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <deque>
@@ -9,6 +11,7 @@
 #include "cli/exit_codes.h"
 #include "cli/tool_session.h"
 #include "engine/credentials.h"
+#include "intake/file_naming.h"
 #include "protocols/http_session.h"
 #include "protocols/transfer_ops.h"
 #include "settings/http_options.h"
@@ -16,8 +19,27 @@
 
 namespace rg {
 
+namespace {
+
+// The file a finished download of `url` left in `folder`: a regular file of its name that is not
+// empty and that no row of the list is still downloading into. Nothing when there is none.
+std::optional<std::string> finished_file(const DownloadList& list, const std::string& folder,
+                                         const std::string& url) {
+    const std::string path = folder + "/" + proposed_file_name(url);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
+        return std::nullopt;
+    for (const auto& item : list) {
+        if (item->local_path() == path)
+            return std::nullopt;
+    }
+    return path;
+}
+
+}  // namespace
+
 int run_get(const std::string& data_dir, const std::vector<std::string>& urls,
-            const std::string& out_dir) {
+            const std::string& out_dir, bool copy) {
     if (urls.empty())
         return usage_error("get needs at least one URL");
     const auto folder = absolute_folder(out_dir);
@@ -29,6 +51,7 @@ int run_get(const std::string& data_dir, const std::vector<std::string>& urls,
 
     std::deque<DownloadList::ItemPtr> waiting;
     bool all_added = true;
+    std::size_t already_complete = 0;
     for (const std::string& raw : urls) {
         const auto url = checked_url(raw);
         if (!url) {
@@ -36,6 +59,14 @@ int run_get(const std::string& data_dir, const std::vector<std::string>& urls,
             continue;
         }
         DownloadList::ItemPtr item = find_by_url(s.list, *url);
+        if (item == nullptr && !copy) {
+            if (const auto done = finished_file(s.list, *folder, *url)) {
+                std::printf("%s is already complete: %s (--copy downloads it again)\n",
+                            url->c_str(), done->c_str());
+                ++already_complete;
+                continue;
+            }
+        }
         if (item == nullptr)
             item = add_item(s, *url, *folder);
         if (item == nullptr) {
@@ -62,7 +93,7 @@ int run_get(const std::string& data_dir, const std::vector<std::string>& urls,
     if (loop.run(work_left, start_more) == LoopEnd::kInterrupted)
         return kExitInterrupted;
     const RunTally& tally = loop.tally();
-    return all_added && wanted > 0 && tally.failed.empty() &&
+    return all_added && wanted + already_complete > 0 && tally.failed.empty() &&
                    static_cast<std::size_t>(tally.completed) == wanted
                ? kExitOk
                : kExitFailure;

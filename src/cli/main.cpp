@@ -32,10 +32,11 @@ constexpr const char* kHelp =
     "settings (rlg.ini) as the Reelgrab window; only one of them can use a data folder at a time.\n"
     "\n"
     "Commands:\n"
-    "  get URL... [-d DIR]\n"
+    "  get URL... [-d DIR] [--copy]\n"
     "                    download the URLs into DIR (default: the current folder); a URL that\n"
-    "                    is already in the list continues from the bytes it has. Exits 0 when\n"
-    "                    every download completed\n"
+    "                    is already in the list continues from the bytes it has, one whose\n"
+    "                    file is already in DIR is complete (--copy fetches another copy).\n"
+    "                    Exits 0 when every download completed\n"
     "  info URL          show what the server says of an HTTP(S) URL: status, size, range\n"
     "                    support and the file name it offers\n"
     "  add URL-or-pattern... [-d DIR] [--user U --password P] [--not-scheduled]\n"
@@ -121,8 +122,11 @@ int run(int argc, char** argv) {
     if (args[0] == "get") {
         std::vector<std::string> urls;
         std::string out_dir = ".";
+        bool copy = false;
         for (std::size_t i = 1; i < args.size(); ++i) {
-            if (args[i] == "-d") {
+            if (args[i] == "--copy") {
+                copy = true;
+            } else if (args[i] == "-d") {
                 if (i + 1 >= args.size())
                     return usage_error("-d needs a folder");
                 out_dir = std::string(args[++i]);
@@ -132,7 +136,7 @@ int run(int argc, char** argv) {
         }
         if (urls.empty())
             return usage_error("'get' needs at least one URL");
-        return run_get(data_dir.folder, urls, out_dir);
+        return run_get(data_dir.folder, urls, out_dir, copy);
     }
     if (args[0] == "info") {
         if (args.size() != 2)

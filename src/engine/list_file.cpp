@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/file_moves.h"
+#include "platform/local_file.h"
 
 namespace rg {
 
@@ -183,13 +185,22 @@ ListFile::OpenResult ListFile::open() {
     return OpenResult::Opened;
 }
 
-void ListFile::keep_unreadable_copy() {
+bool ListFile::keep_unreadable_copy() {
     const std::string aside = path_ + std::string(kUnreadableListSuffix);
-    if (std::rename(path_.c_str(), aside.c_str()) == 0)
-        sync_parent_folder(path_);
+    for (int n = 0; n <= kUnreadableCopiesMax; ++n) {
+        const std::string name = n == 0 ? aside : aside + "." + std::to_string(n);
+        const int err = keep_copy_no_replace(path_, name, ops_);
+        if (err == 0)
+            return true;
+        if (err != EEXIST)
+            return false;
+    }
+    return false;
 }
 
 bool ListFile::load(DownloadList& list) {
+    // Whatever was saved before no longer describes the file.
+    saved_records_.reset();
     const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT;
@@ -214,12 +225,23 @@ bool ListFile::load(DownloadList& list) {
 
     if (status == ListLoadStatus::Loaded)
         return true;
-    keep_unreadable_copy();
-    if (status == ListLoadStatus::Damaged) {
-        host_.message_box(kLoadListFailedText, kErrorCaption, MessageButtons::Ok,
-                          MessageIcon::Error);
-    }
+    // Said once: the file is replaced below, so the next load finds a sound list.
+    host_.message_box(kLoadListFailedText, kErrorCaption, MessageButtons::Ok, MessageIcon::Error);
+    // The original stays whole under another name before the items read from it replace it. When
+    // no copy can be kept, the file is left as it is: a later load reads the same items again.
+    if (keep_unreadable_copy())
+        save(list);
     return false;
+}
+
+bool ListFile::ranges_are_durable(const ItemSnapshot& snap) {
+    if (snap.saved.resumable != 1 || snap.ranges.empty())
+        return true;
+    if (snap.file)
+        return snap.file->sync();
+    // Closed files were flushed as they closed; a flush by name sees whether that went wrong.
+    return flush_file_at(std::string(field_text(snap.saved.local_path)), ops_) !=
+           FlushResult::Failed;
 }
 
 bool ListFile::write_list(const DownloadList& list) {
@@ -228,28 +250,44 @@ bool ListFile::write_list(const DownloadList& list) {
     for (const auto& item : list)
         snapshots.push_back(item->snapshot());
 
+    std::vector<std::string> records(snapshots.size());
+    for (std::size_t i = 0; i < snapshots.size(); ++i)
+        append_snapshot(records[i], snapshots[i], true);
+    if (saved_records_ && *saved_records_ == records)
+        return true;
+
+    // A record saved last time names bytes that were flushed then. Any other is flushed now; a
+    // file that cannot be flushed is saved without ranges this time, which costs a download
+    // again, never a hole.
+    std::unordered_set<std::string_view> saved;
+    if (saved_records_)
+        saved.insert(saved_records_->begin(), saved_records_->end());
+    for (std::size_t i = 0; i < snapshots.size(); ++i) {
+        if (saved.contains(records[i]) || ranges_are_durable(snapshots[i]))
+            continue;
+        records[i].clear();
+        append_snapshot(records[i], snapshots[i], false);
+    }
+
+    saved_records_.reset();
     AtomicFileWriter writer(path_, ops_);
     if (!writer.open())
         return false;
-    if (!snapshots.empty()) {
+    if (!records.empty()) {
         std::string header;
         append_i32(header, kListVersion);
-        append_i32(header, static_cast<std::int32_t>(snapshots.size()));
+        append_i32(header, static_cast<std::int32_t>(records.size()));
         if (!writer.write(header))
             return false;
     }
-    std::string record;
-    for (const ItemSnapshot& snap : snapshots) {
-        // The ranges taken above name bytes already written to the local file; make them durable
-        // before the list that records them is. A file that cannot be flushed is saved without
-        // ranges this time, which costs a download again, never a hole.
-        const bool durable = !snap.file || snap.saved.resumable != 1 || snap.file->sync();
-        record.clear();
-        append_snapshot(record, snap, durable);
+    for (const std::string& record : records) {
         if (!writer.write(record))
             return false;
     }
-    return writer.commit();
+    if (!writer.commit())
+        return false;
+    saved_records_ = std::move(records);
+    return true;
 }
 
 bool ListFile::save(const DownloadList& list) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/download_list.h"
 #include "platform/file_ops.h"
@@ -15,6 +17,8 @@ namespace rg {
 inline constexpr std::string_view kListFileName = "RGList.rgl";
 inline constexpr std::string_view kListLockSuffix = ".lock";
 inline constexpr std::string_view kUnreadableListSuffix = ".unreadable";
+// Further kept copies are numbered "RGList.rgl.unreadable.1" and on, up to this many.
+inline constexpr int kUnreadableCopiesMax = 99;
 inline constexpr std::int32_t kListVersion = 101;
 inline constexpr std::size_t kListHeaderSize = 8;
 inline constexpr std::size_t kRangeRecordSize = 8;
@@ -40,7 +44,8 @@ std::string serialise_list(const DownloadList& list);
 
 // The download list file of one data folder. open() takes the exclusive lock that keeps a second
 // instance away, for as long as this object lives. A save writes a new file beside the old one and
-// renames it over, so a crash or a full disk at any moment leaves the previous list whole.
+// renames it over, so a crash or a full disk at any moment leaves the previous list whole. A save
+// of a list that is the same as the one saved last writes nothing.
 class ListFile {
   public:
     enum class OpenResult { Opened, Locked, Failed };
@@ -49,10 +54,13 @@ class ListFile {
 
     OpenResult open();
     // True when the file was read to its end or is empty; false for a wrong version or damage.
-    // Damage is reported to the user; an unreadable file is kept aside as "RGList.rgl.unreadable"
-    // before the next save replaces it.
+    // A file that cannot be read whole is reported to the user once, kept aside as
+    // "RGList.rgl.unreadable" (numbered when that name is taken), and replaced at once by the items
+    // read whole from it, so that nothing read is lost and the next load is clean.
     bool load(DownloadList& list);
-    // False when the save failed (reported to the user once) or one was already running.
+    // False when the save failed (reported to the user once) or one was already running. Before an
+    // item's ranges are recorded for the first time, the bytes they name are flushed to disk; an
+    // item whose file cannot be flushed is saved without ranges this time.
     bool save(const DownloadList& list);
 
     const std::string& path() const { return path_; }
@@ -60,7 +68,8 @@ class ListFile {
 
   private:
     bool write_list(const DownloadList& list);
-    void keep_unreadable_copy();
+    bool ranges_are_durable(const ItemSnapshot& snap);
+    bool keep_unreadable_copy();
 
     std::string folder_;
     std::string path_;
@@ -68,6 +77,8 @@ class ListFile {
     FileOps& ops_;
     InstanceLock lock_;
     bool saving_ = false;
+    // The item records of the last save, in order; unknown until a save has written them.
+    std::optional<std::vector<std::string>> saved_records_;
 };
 
 }  // namespace rg

@@ -20,6 +20,8 @@ std::string unique_temp_path(const std::string& target) {
     return target + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
 }
 
+}  // namespace
+
 std::string parent_folder(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos)
@@ -29,14 +31,12 @@ std::string parent_folder(const std::string& path) {
     return path.substr(0, slash);
 }
 
-}  // namespace
-
-bool sync_parent_folder(const std::string& path) {
-    const int dir = ::open(parent_folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+bool sync_parent_folder(const std::string& path, FileOps& ops) {
+    const int dir = ops.open(parent_folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (dir < 0)
         return false;
-    const bool ok = ::fsync(dir) == 0;
-    ::close(dir);
+    const bool ok = ops.fsync(dir) == 0;
+    ops.close(dir);
     return ok;
 }
 
@@ -143,7 +143,7 @@ bool AtomicFileWriter::commit() {
         return fail(err);
     }
     temp_path_.clear();
-    if (!sync_parent_folder(target_path_)) {
+    if (!sync_parent_folder(target_path_, ops_)) {
         error_ = errno != 0 ? errno : EIO;
         return false;
     }

@@ -51,6 +51,9 @@ bool write_file_atomically(const std::string& path, std::string_view contents,
 void remove_stale_temp_files(const std::string& target_path);
 
 // Flushes the folder that holds `path` so that a rename inside it is durable.
-bool sync_parent_folder(const std::string& path);
+bool sync_parent_folder(const std::string& path, FileOps& ops = system_file_ops());
+
+// The folder part of `path`: "." when it has none, "/" for a file at the root.
+std::string parent_folder(const std::string& path);
 
 }  // namespace rg

@@ -8,20 +8,23 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/atomic_file.h"
+
 namespace rg {
 
 namespace {
 
 constexpr std::size_t kCopyBlock = 1 << 20;
 
-int copy_file(const std::string& from, const std::string& to) {
+// `extra_flags` O_EXCL refuses an existing target; otherwise it is replaced.
+int copy_file(const std::string& from, const std::string& to, int extra_flags) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return errno;
     struct stat st {};
     ::fstat(in, &st);
-    const int out =
-        ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 07777);
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | extra_flags,
+                           st.st_mode & 07777);
     if (out < 0) {
         const int err = errno;
         ::close(in);
@@ -59,9 +62,14 @@ int copy_file(const std::string& from, const std::string& to) {
     return err;
 }
 
-}  // namespace
+// Makes a finished move durable: the new name's folder, and the old one's when it differs.
+void sync_folders(const std::string& from, const std::string& to, FileOps& ops) {
+    sync_parent_folder(to, ops);
+    if (parent_folder(from) != parent_folder(to))
+        sync_parent_folder(from, ops);
+}
 
-int rename_no_replace(const std::string& from, const std::string& to) {
+int link_or_rename_no_replace(const std::string& from, const std::string& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
@@ -74,16 +82,45 @@ int rename_no_replace(const std::string& from, const std::string& to) {
     return 0;
 }
 
-int move_file_replace(const std::string& from, const std::string& to) {
+int rename_or_copy_replace(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) == 0)
         return 0;
     if (errno != EXDEV)
         return errno;
-    const int err = copy_file(from, to);
+    const int err = copy_file(from, to, 0);
     if (err != 0)
         return err;
     ::unlink(from.c_str());
     return 0;
+}
+
+}  // namespace
+
+int rename_no_replace(const std::string& from, const std::string& to, FileOps& ops) {
+    const int err = link_or_rename_no_replace(from, to);
+    if (err == 0)
+        sync_folders(from, to, ops);
+    return err;
+}
+
+int move_file_replace(const std::string& from, const std::string& to, FileOps& ops) {
+    const int err = rename_or_copy_replace(from, to);
+    if (err == 0)
+        sync_folders(from, to, ops);
+    return err;
+}
+
+int keep_copy_no_replace(const std::string& from, const std::string& to, FileOps& ops) {
+    int err = 0;
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        err = errno;
+        // File systems without hard links answer EPERM (or EOPNOTSUPP): copy instead.
+        if (err == EPERM || err == EOPNOTSUPP || err == EXDEV)
+            err = copy_file(from, to, O_EXCL);
+    }
+    if (err == 0)
+        sync_parent_folder(to, ops);
+    return err;
 }
 
 }  // namespace rg

@@ -20,6 +20,10 @@ int FileOps::fsync(int fd) {
     return ::fsync(fd);
 }
 
+int FileOps::fdatasync(int fd) {
+    return ::fdatasync(fd);
+}
+
 int FileOps::fchmod(int fd, mode_t mode) {
     return ::fchmod(fd, mode);
 }

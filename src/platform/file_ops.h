@@ -14,6 +14,7 @@ class FileOps {
     virtual int open(const char* path, int flags, mode_t mode);
     virtual ssize_t write(int fd, const void* data, std::size_t size);
     virtual int fsync(int fd);
+    virtual int fdatasync(int fd);
     virtual int fchmod(int fd, mode_t mode);
     virtual int close(int fd);
     virtual int rename(const char* from, const char* to);

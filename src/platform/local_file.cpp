@@ -12,9 +12,10 @@ namespace {
 constexpr mode_t kNewFileMode = 0644;
 }
 
-std::shared_ptr<LocalFile> LocalFile::open(const std::string& path, Mode mode, int* error) {
+std::shared_ptr<LocalFile> LocalFile::open(const std::string& path, Mode mode, int* error,
+                                           FileOps& ops) {
     const int access = mode == Mode::ReadWrite ? O_RDWR : O_WRONLY;
-    const int fd = ::open(path.c_str(), access | O_CREAT | O_CLOEXEC, kNewFileMode);
+    const int fd = ops.open(path.c_str(), access | O_CREAT | O_CLOEXEC, kNewFileMode);
     if (fd < 0) {
         if (error != nullptr)
             *error = errno;
@@ -22,11 +23,14 @@ std::shared_ptr<LocalFile> LocalFile::open(const std::string& path, Mode mode, i
     }
     if (error != nullptr)
         *error = 0;
-    return std::shared_ptr<LocalFile>(new LocalFile(fd));
+    return std::shared_ptr<LocalFile>(new LocalFile(fd, ops));
 }
 
 LocalFile::~LocalFile() {
-    ::close(fd_);
+    // A failure here cannot be told to anyone; the list's save flushes the file again by its path
+    // before it records ranges and sees that failure then.
+    ops_.fdatasync(fd_);
+    ops_.close(fd_);
 }
 
 bool LocalFile::write_at(std::int64_t offset, const void* data, std::size_t size) {
@@ -65,7 +69,7 @@ ssize_t LocalFile::read_at(std::int64_t offset, void* data, std::size_t size) {
 }
 
 bool LocalFile::sync() {
-    return ::fdatasync(fd_) == 0;
+    return ops_.fdatasync(fd_) == 0;
 }
 
 bool LocalFile::truncate(std::int64_t size) {
@@ -77,6 +81,15 @@ std::int64_t LocalFile::size() const {
     if (::fstat(fd_, &st) != 0)
         return -1;
     return st.st_size;
+}
+
+FlushResult flush_file_at(const std::string& path, FileOps& ops) {
+    const int fd = ops.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0)
+        return FlushResult::NoFile;
+    const bool ok = ops.fdatasync(fd) == 0;
+    ops.close(fd);
+    return ok ? FlushResult::Flushed : FlushResult::Failed;
 }
 
 }  // namespace rg

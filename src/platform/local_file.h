@@ -6,17 +6,20 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_ops.h"
+
 namespace rg {
 
 // One open local file of a download. Shared between the thread that transfers into it and the
 // controller, which flushes it before a save records its ranges; the descriptor closes when the
 // last holder lets go, so a close on one thread never pulls it from under a write on another.
+// The file is flushed when it closes: ranges saved after the close name bytes that are on disk.
 class LocalFile {
   public:
     enum class Mode { ReadWrite, WriteOnly };
 
-    static std::shared_ptr<LocalFile> open(const std::string& path, Mode mode,
-                                           int* error = nullptr);
+    static std::shared_ptr<LocalFile> open(const std::string& path, Mode mode, int* error = nullptr,
+                                           FileOps& ops = system_file_ops());
     ~LocalFile();
     LocalFile(const LocalFile&) = delete;
     LocalFile& operator=(const LocalFile&) = delete;
@@ -31,8 +34,15 @@ class LocalFile {
     int descriptor() const { return fd_; }
 
   private:
-    explicit LocalFile(int fd) : fd_(fd) {}
+    LocalFile(int fd, FileOps& ops) : fd_(fd), ops_(ops) {}
     int fd_;
+    FileOps& ops_;
 };
+
+enum class FlushResult { Flushed, NoFile, Failed };
+
+// Flushes the data of the file at `path` to disk, whoever wrote it: NoFile when it cannot be
+// opened (nothing of ours to flush), Failed when the flush reports an error.
+FlushResult flush_file_at(const std::string& path, FileOps& ops = system_file_ops());
 
 }  // namespace rg

@@ -47,26 +47,35 @@ int fail_open(Connection& c, std::string_view text, std::uint32_t error_code,
     return 0;
 }
 
+// A step that failed for want of a usable control connection rather than by a refusal: a server
+// that could not be reached, which the worker retries, or one that answers with something no
+// client can use, which it does not.
+void fail_control(Connection& c, const FtpRuntime& r) {
+    fail_open(c, c.ftp.error_text(), ftp_failure_is_passing(r.failure) ? kErrorCannotConnect : 0,
+              0);
+}
+
 Attempt attempt(Connection& c, FtpRuntime& r, const FtpRequest& request, std::int32_t start,
                 bool passive) {
     FtpSession& s = c.ftp;
     report(c, kStageFtpConnecting);
     const int greeting = ftp_connect(s, request.host, request.port);
+    if (greeting == kFtpReplyNone) {
+        fail_control(c, r);
+        return Attempt::kFailed;
+    }
     if (greeting != kFtpServiceReady) {
         // A server that greets with a refusal ("421 Too many users") says best why.
-        fail_open(c, greeting == kFtpReplyNone ? std::string_view(s.error_text()) : s.line(),
-                  kErrorCannotConnect, 0);
+        fail_open(c, s.line(), kErrorCannotConnect, 0);
         return Attempt::kFailed;
     }
     report(c, kStageFtpConnected);
 
-    // A step that failed for want of a usable control connection, rather than by a refusal, is a
-    // server that could not be reached, which the worker retries.
     report(c, kStageFtpAuthenticating);
     const int login = ftp_login(s, request.user_name, request.password);
     if (login != kFtpLoggedIn) {
         if (r.control_failed)
-            fail_open(c, s.error_text(), kErrorCannotConnect, 0);
+            fail_control(c, r);
         else
             fail_open(c, kFtpTextAuthenticationFailed, 0, kFtpStatusLoginRefused);
         return Attempt::kFailed;
@@ -80,7 +89,7 @@ Attempt attempt(Connection& c, FtpRuntime& r, const FtpRequest& request, std::in
         c.resumable = 1;
     ftp_query_size(s, request.path);
     if (r.control_failed) {
-        fail_open(c, s.error_text(), kErrorCannotConnect, 0);
+        fail_control(c, r);
         return Attempt::kFailed;
     }
 
@@ -90,7 +99,7 @@ Attempt attempt(Connection& c, FtpRuntime& r, const FtpRequest& request, std::in
         if (got.active_failed)
             return Attempt::kActiveFailed;
         if (r.control_failed)
-            fail_open(c, s.error_text(), kErrorCannotConnect, 0);
+            fail_control(c, r);
         else if (got.data_timeout)
             fail_open(c, kFtpTextDataConnectionTimeout, 0, kFtpStatusTransferRefused);
         else
@@ -127,7 +136,7 @@ int ftp_connect(FtpSession& s, std::string_view host, int port) {
     const std::string host_text(host);
     const std::string port_text = std::to_string(port);
     if (::getaddrinfo(host_text.c_str(), port_text.c_str(), &hints, &found) != 0 || !found) {
-        s.set_error_text(kFtpTextResolveFailed);
+        ftp_fail(s, *r, FtpFailure::kResolve);
         return kFtpReplyNone;
     }
     // One time-out for all the addresses of the name, tried in the resolver's order.
@@ -146,22 +155,22 @@ int ftp_connect(FtpSession& s, std::string_view host, int port) {
         case FtpIo::kOk:
             break;
         case FtpIo::kNoSocket:
-            s.set_error_text(kFtpTextSocketFailed);
+            ftp_fail(s, *r, FtpFailure::kSocket);
             return kFtpReplyNone;
         case FtpIo::kTimedOut:
-            s.set_error_text(kFtpTextConnectTimeout);
+            ftp_fail(s, *r, FtpFailure::kConnectTimeout);
             return kFtpReplyNone;
         case FtpIo::kInterrupted:
-            s.set_error_text(kFtpTextCancelled);
+            ftp_fail(s, *r, FtpFailure::kCancelled);
             return kFtpReplyNone;
         default:
-            s.set_error_text(kFtpTextConnectFailed);
+            ftp_fail(s, *r, FtpFailure::kConnect);
             return kFtpReplyNone;
     }
     r->peer_length = sizeof r->peer;
     if (::getpeername(fd, reinterpret_cast<sockaddr*>(&r->peer), &r->peer_length) != 0) {
         ftp_close_socket(fd);
-        s.set_error_text(kFtpTextConnectFailed);
+        ftp_fail(s, *r, FtpFailure::kConnect);
         return kFtpReplyNone;
     }
     s.control_socket = fd;
@@ -222,12 +231,12 @@ int ftp_retrieve(FtpSession& s, std::string_view path, std::int32_t offset) {
 
 std::int32_t ftp_receive(FtpSession& s, void* buffer, std::int32_t count) {
     s.receive_failed = false;
+    FtpRuntime& r = *ftp_runtime(s);
     if (s.data_socket == kInvalidSocket || count <= 0 || buffer == nullptr) {
         s.receive_failed = true;
-        s.set_error_text(kFtpTextReceiveFailed);
+        ftp_fail(s, r, FtpFailure::kReceive);
         return 0;
     }
-    FtpRuntime& r = *ftp_runtime(s);
     std::size_t n = 0;
     const FtpIo io = r.receive(s.data_socket, buffer, static_cast<std::size_t>(count),
                                ftp_deadline_after(r.timeouts.receive), &n);
@@ -235,8 +244,8 @@ std::int32_t ftp_receive(FtpSession& s, void* buffer, std::int32_t count) {
         return static_cast<std::int32_t>(n);
     if (io != FtpIo::kClosed) {
         s.receive_failed = true;
-        ftp_note_failure(s, io,
-                         io == FtpIo::kTimedOut ? kFtpTextDataTimeout : kFtpTextReceiveFailed);
+        ftp_note_failure(s, r, io,
+                         io == FtpIo::kTimedOut ? FtpFailure::kDataTimeout : FtpFailure::kReceive);
     }
     return 0;
 }
@@ -323,12 +332,12 @@ std::int32_t ftp_read_data(Connection& c, void* buffer, std::int32_t count) {
     if (s.receive_failed) {
         c.read_failed = true;
         c.error_code = r.interrupted()                         ? kErrorCancelled
-                       : s.error_text() == kFtpTextDataTimeout ? kErrorTimeout
+                       : r.failure == FtpFailure::kDataTimeout ? kErrorTimeout
                                                                : kErrorConnectionAborted;
         c.set_response_text(s.error_text());
         return 0;
     }
-    s.set_error_text(kFtpTextReceiveFailed);
+    ftp_fail(s, r, FtpFailure::kReceive);
     // The data connection closed. Only the server's closing reply tells a whole file from a
     // transfer that broke off, which matters when the size is not known.
     r.data_ended = true;

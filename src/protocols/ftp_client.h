@@ -16,6 +16,7 @@ inline constexpr std::string_view kFtpTextConnectFailed = "Error Connecting to H
 inline constexpr std::string_view kFtpTextReplyTimeout =
     "Error: Timout Recieving Response From Host";
 inline constexpr std::string_view kFtpTextReceiveFailed = "Error Recieving Data";
+inline constexpr std::string_view kFtpTextReplyTooLong = "Error: Response Too Long From Host";
 inline constexpr std::string_view kFtpTextSendFailed = "Error Sending Data";
 inline constexpr std::string_view kFtpTextInvalidRequest = "Error: Invalid FTP Request";
 inline constexpr std::string_view kFtpTextAuthenticationFailed = "Error: Authentication Failed";

@@ -21,8 +21,13 @@ bool ftp_require_connected(const FtpSession& s) {
     return false;
 }
 
-void ftp_note_failure(FtpSession& s, FtpIo io, std::string_view text) {
-    s.set_error_text(io == FtpIo::kInterrupted ? kFtpTextCancelled : text);
+void ftp_fail(FtpSession& s, FtpRuntime& r, FtpFailure failure) {
+    r.failure = failure;
+    s.set_error_text(ftp_failure_text(failure));
+}
+
+void ftp_note_failure(FtpSession& s, FtpRuntime& r, FtpIo io, FtpFailure failure) {
+    ftp_fail(s, r, io == FtpIo::kInterrupted ? FtpFailure::kCancelled : failure);
 }
 
 bool ftp_send_command(FtpSession& s, FtpRuntime& r, const std::optional<std::string>& command) {
@@ -31,7 +36,7 @@ bool ftp_send_command(FtpSession& s, FtpRuntime& r, const std::optional<std::str
     if (r.control_failed)
         return false;
     if (!command || s.control_socket == kInvalidSocket) {
-        s.set_error_text(kFtpTextSendFailed);
+        ftp_fail(s, r, FtpFailure::kSend);
         return false;
     }
     s.set_line(*command);
@@ -39,10 +44,15 @@ bool ftp_send_command(FtpSession& s, FtpRuntime& r, const std::optional<std::str
         r.send_all(s.control_socket, *command, ftp_deadline_after(r.timeouts.reply_line));
     if (io != FtpIo::kOk) {
         r.control_failed = true;
-        ftp_note_failure(s, io, kFtpTextSendFailed);
+        ftp_note_failure(s, r, io, FtpFailure::kSend);
         return false;
     }
     return true;
+}
+
+FtpFailure ftp_reply_failure(const FtpReplyReader& reader) {
+    return reader.problem() == FtpReplyReader::Problem::kNoCode ? FtpFailure::kReceive
+                                                                : FtpFailure::kReplyTooLong;
 }
 
 // What the read-ahead holds of the next reply, without reading the socket.
@@ -61,7 +71,7 @@ int ftp_await_reply(FtpSession& s, FtpRuntime& r) {
         return kFtpReplyNone;
     if (s.control_socket == kInvalidSocket) {
         r.control_failed = true;
-        s.set_error_text(kFtpTextReceiveFailed);
+        ftp_fail(s, r, FtpFailure::kReceive);
         return kFtpReplyNone;
     }
     // Each line has its own time: a long greeting is fine, a silent server is not.
@@ -77,7 +87,7 @@ int ftp_await_reply(FtpSession& s, FtpRuntime& r) {
         if (state == FtpReplyReader::State::kMalformed) {
             r.control_failed = true;
             s.set_line(r.reader.line());
-            s.set_error_text(kFtpTextReceiveFailed);
+            ftp_fail(s, r, ftp_reply_failure(r.reader));
             return kFtpReplyNone;
         }
         if (r.reader.lines() != lines) {
@@ -92,10 +102,10 @@ int ftp_await_reply(FtpSession& s, FtpRuntime& r) {
         }
         r.control_failed = true;
         if (io == FtpIo::kTimedOut) {
-            s.set_error_text(kFtpTextReplyTimeout);
+            ftp_fail(s, r, FtpFailure::kReplyTimeout);
             ftp_close_sockets(s);
         } else {
-            ftp_note_failure(s, io, kFtpTextReceiveFailed);
+            ftp_note_failure(s, r, io, FtpFailure::kReceive);
         }
         return kFtpReplyNone;
     }

@@ -30,12 +30,17 @@ void ftp_say(const char* text);
 // False, saying so, without a control connection.
 bool ftp_require_connected(const FtpSession& session);
 
-// Leaves `text` as the error text, or the cancellation text when the wait was interrupted.
-void ftp_note_failure(FtpSession& session, FtpIo io, std::string_view text);
+// Records why a step gave up: the kind in the runtime, its text as the session's error text.
+void ftp_fail(FtpSession& session, FtpRuntime& runtime, FtpFailure failure);
+// As ftp_fail, or a cancellation when the wait was interrupted.
+void ftp_note_failure(FtpSession& session, FtpRuntime& runtime, FtpIo io, FtpFailure failure);
 
 // Sends one command built by ftp_command(); false when it could not be built or sent.
 bool ftp_send_command(FtpSession& session, FtpRuntime& runtime,
                       const std::optional<std::string>& command);
+
+// Why a malformed reply cannot be used.
+FtpFailure ftp_reply_failure(const FtpReplyReader& reader);
 
 // What the read-ahead holds of the next reply, without reading the socket.
 FtpReplyReader::State ftp_take_pending_reply(FtpRuntime& runtime);

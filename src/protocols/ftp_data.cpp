@@ -100,7 +100,8 @@ int open_passive_data(FtpSession& s, FtpRuntime& r) {
                                ftp_deadline_after(r.timeouts.connect), &fd);
     if (io != FtpIo::kOk) {
         ftp_note_failure(
-            s, io, io == FtpIo::kTimedOut ? kFtpTextDataConnectionTimeout : kFtpTextConnectFailed);
+            s, r, io,
+            io == FtpIo::kTimedOut ? FtpFailure::kDataConnectionTimeout : FtpFailure::kConnect);
         return kFtpReplyNone;
     }
     s.data_socket = fd;
@@ -120,7 +121,7 @@ DataWait accept_data(FtpSession& s, FtpRuntime& r) {
             const FtpReplyReader::State state = ftp_take_pending_reply(r);
             if (state == FtpReplyReader::State::kMalformed) {
                 r.control_failed = true;
-                s.set_error_text(kFtpTextReceiveFailed);
+                ftp_fail(s, r, ftp_reply_failure(r.reader));
                 return DataWait::kFailed;
             }
             if (state == FtpReplyReader::State::kComplete) {
@@ -138,11 +139,11 @@ DataWait accept_data(FtpSession& s, FtpRuntime& r) {
         const std::size_t watched = r.final_reply == kFtpReplyNone ? 2 : 1;
         const FtpIo io = r.wait({fds, watched}, deadline);
         if (io == FtpIo::kTimedOut) {
-            s.set_error_text(kFtpTextDataConnectionTimeout);
+            ftp_fail(s, r, FtpFailure::kDataConnectionTimeout);
             return DataWait::kTimedOut;
         }
         if (io != FtpIo::kOk) {
-            ftp_note_failure(s, io, kFtpTextReceiveFailed);
+            ftp_note_failure(s, r, io, FtpFailure::kReceive);
             return DataWait::kFailed;
         }
         if (fds[0].revents != 0) {
@@ -167,7 +168,7 @@ DataWait accept_data(FtpSession& s, FtpRuntime& r) {
             const FtpIo got = r.receive(s.control_socket, buffer, sizeof buffer, deadline, &n);
             if (got != FtpIo::kOk) {
                 r.control_failed = true;
-                ftp_note_failure(s, got, kFtpTextReceiveFailed);
+                ftp_note_failure(s, r, got, FtpFailure::kReceive);
                 return DataWait::kFailed;
             }
             r.pending.append(buffer, n);
@@ -187,6 +188,7 @@ FtpRetrieveResult ftp_retrieve_data(FtpSession& s, FtpRuntime& r, std::string_vi
     if (!ftp_require_connected(s) || offset < 0)
         return result;
     r.final_reply = kFtpReplyNone;
+    r.failure = FtpFailure::kNone;
     r.data_ended = false;
     r.data_offset = offset;
 
@@ -207,7 +209,7 @@ FtpRetrieveResult ftp_retrieve_data(FtpSession& s, FtpRuntime& r, std::string_vi
         const int code = open_passive_data(s, r);
         if (code != kFtpCommandOk) {
             result.code = code;
-            result.data_timeout = s.error_text() == kFtpTextDataConnectionTimeout;
+            result.data_timeout = r.failure == FtpFailure::kDataConnectionTimeout;
             result.passive_refused = code != kFtpReplyNone;
             return result;
         }

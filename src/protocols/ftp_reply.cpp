@@ -74,6 +74,7 @@ int ftp_reply_code(std::string_view line) {
 
 void FtpReplyReader::start_reply() {
     state_ = State::kIncomplete;
+    problem_ = Problem::kNone;
     current_.clear();
     line_bytes_ = 0;
     line_.clear();
@@ -93,6 +94,7 @@ FtpReplyReader::State FtpReplyReader::consume(std::string_view& input) {
         if (line_bytes_ > kFtpLineReadMax) {
             input.remove_prefix(piece.size());
             state_ = State::kMalformed;
+            problem_ = Problem::kLineTooLong;
             return state_;
         }
         if (newline == std::string_view::npos) {
@@ -115,15 +117,18 @@ void FtpReplyReader::end_line() {
     const bool marked = text.size() > kCodeLength && text[kCodeLength] == kContinuationMark;
     if (lines_ == 1) {
         code_ = code;
-        if (code == kFtpReplyNone)
+        if (code == kFtpReplyNone) {
             state_ = State::kMalformed;
-        else if (!marked)
+            problem_ = Problem::kNoCode;
+        } else if (!marked) {
             state_ = State::kComplete;
+        }
     } else if (code == code_ && (text.size() == kCodeLength || text[kCodeLength] == ' ')) {
         // Inner lines may be any text, even another code: only the same code and a space end it.
         state_ = State::kComplete;
     } else if (lines_ >= kFtpReplyLinesMax) {
         state_ = State::kMalformed;
+        problem_ = Problem::kTooManyLines;
     }
     current_.clear();
     line_bytes_ = 0;

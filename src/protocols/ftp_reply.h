@@ -44,12 +44,15 @@ inline constexpr std::size_t kFtpReplyLinesMax = 256;
 class FtpReplyReader {
   public:
     enum class State { kIncomplete, kComplete, kMalformed };
+    // Why a reply is kMalformed.
+    enum class Problem { kNone, kNoCode, kLineTooLong, kTooManyLines };
 
     // Takes bytes from the front of `input` up to the end of the current reply; what follows stays
     // in `input` for the next one. After kComplete or kMalformed the next call starts a new reply.
     State consume(std::string_view& input);
 
     State state() const { return state_; }
+    Problem problem() const { return problem_; }
     // Of a complete reply; kFtpReplyNone otherwise.
     int code() const { return state_ == State::kComplete ? code_ : kFtpReplyNone; }
     // The last whole line read, cut at its first CR, LF or NUL and at kFtpLineMax characters.
@@ -64,6 +67,7 @@ class FtpReplyReader {
     void end_line();
 
     State state_ = State::kIncomplete;
+    Problem problem_ = Problem::kNone;
     std::string current_;  // the line being read, up to kFtpLineMax bytes
     std::size_t line_bytes_ = 0;
     std::string line_;

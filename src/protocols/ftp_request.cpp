@@ -13,6 +13,19 @@ constexpr int kMaxPort = 65535;
 constexpr std::uint32_t kByteMask = 0xff;
 constexpr int kBitsPerByte = 8;
 constexpr int kAddressBytes = 4;
+constexpr char kEscape = '%';
+constexpr std::size_t kEscapeLength = 3;  // "%XX"
+constexpr int kHexBase = 16;
+
+int hex_value(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
 
 std::optional<std::string> decode_credential(const std::string& text) {
     if (text.empty())
@@ -21,6 +34,24 @@ std::optional<std::string> decode_credential(const std::string& text) {
 }
 
 }  // namespace
+
+std::string percent_decoded(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == kEscape && i + kEscapeLength <= text.size()) {
+            const int high = hex_value(text[i + 1]);
+            const int low = hex_value(text[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out += static_cast<char>(high * kHexBase + low);
+                i += kEscapeLength - 1;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
 
 bool is_safe_ftp_argument(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
@@ -32,8 +63,10 @@ FtpRequestProblem plan_ftp_request(std::string_view url, const Credentials* cred
     const SplitUrl parts = split_url(url, kClientSplitCapacities);
     if (parts.path.empty())
         return FtpRequestProblem::kNoPath;
-    // A cut host or path would name another server or file.
-    if (parts.truncated || parts.host.empty() || !is_safe_ftp_argument(parts.path))
+    // A cut host or path would name another server or file. The path is checked once decoded:
+    // "%0D%0A" must not smuggle a command in either.
+    const std::string path = percent_decoded(parts.path);
+    if (parts.truncated || parts.host.empty() || !is_safe_ftp_argument(path))
         return FtpRequestProblem::kInvalid;
     const int port = parts.port.value_or(kDefaultFtpPort);
     if (port <= 0 || port > kMaxPort)
@@ -42,7 +75,7 @@ FtpRequestProblem plan_ftp_request(std::string_view url, const Credentials* cred
     FtpRequest r;
     r.host = parts.host;
     r.port = port;
-    r.path = parts.path;
+    r.path = path;
     if (credentials) {
         auto user = decode_credential(credentials->user_name);
         auto password = decode_credential(credentials->password);

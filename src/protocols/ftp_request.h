@@ -17,7 +17,7 @@ inline constexpr std::string_view kFtpAnonymousPassword = "reelgrab@reelgrab.inv
 struct FtpRequest {
     std::string host;  // as split_url gives it: upper case
     int port = 0;
-    std::string path;  // handed to SIZE and RETR unchanged
+    std::string path;  // the URL's path, percent-decoded, for SIZE and RETR
     std::string user_name;
     std::string password;
 };
@@ -26,8 +26,8 @@ enum class FtpRequestProblem {
     kNone,
     kNoPath,
     // No usable host or port, a part cut to its capacity, a stored credential that is not
-    // Base64, or a CR, LF or NUL in the path or a credential (it would end the command early and
-    // let the rest pass as a command of its own).
+    // Base64, or a CR, LF or NUL in the decoded path or a credential (it would end the command
+    // early and let the rest pass as a command of its own).
     kInvalid,
 };
 
@@ -41,6 +41,10 @@ FtpRequestProblem plan_ftp_request(std::string_view url, const Credentials* cred
 std::optional<std::string> ftp_command(std::string_view verb, std::string_view argument);
 // "VERB\r\n".
 std::optional<std::string> ftp_command(std::string_view verb);
+
+// `text` with every "%XX" (two hex digits) replaced by that byte; a '%' without two hex digits
+// after it stays as it is.
+std::string percent_decoded(std::string_view text);
 
 // Whether `text` may stand in a command: no CR, LF or NUL.
 bool is_safe_ftp_argument(std::string_view text);

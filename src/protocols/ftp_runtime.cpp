@@ -179,6 +179,7 @@ void FtpRuntime::reset_transfer() {
     data_offset = 0;
     data_ended = false;
     control_failed = false;
+    failure = FtpFailure::kNone;
 }
 
 std::shared_ptr<FtpRuntime> ftp_runtime(FtpSession& session) {

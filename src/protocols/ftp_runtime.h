@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "protocols/connection.h"
+#include "protocols/ftp_failure.h"
 #include "protocols/ftp_reply.h"
 
 namespace rg {
@@ -86,6 +87,8 @@ struct FtpRuntime {
     // The control connection failed (no reply, a garbled one, a time-out, a failed send) rather
     // than the server refusing something; cleared by the next connect.
     bool control_failed = false;
+    // Why the last step that gave up did; kNone after a connect.
+    FtpFailure failure = FtpFailure::kNone;
 
   private:
     std::atomic<bool> interrupted_{false};

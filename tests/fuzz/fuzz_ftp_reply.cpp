@@ -61,6 +61,8 @@ std::vector<Reply> read_all(std::string_view input, std::size_t piece) {
             check(chunk.size() <= before);
             check(reader.lines() <= rg::kFtpReplyLinesMax);
             check_line(reader.line());
+            check((state == rg::FtpReplyReader::State::kMalformed) ==
+                  (reader.problem() != rg::FtpReplyReader::Problem::kNone));
             if (state == rg::FtpReplyReader::State::kIncomplete) {
                 check(chunk.empty());
                 break;

@@ -301,8 +301,6 @@ TEST_F(FtpClientTest, GarbledRepliesFailCleanlyAsUnusableServers) {
         endless += "200-again\r\n";
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"USER", "hello there\r\n"},
-        {"TYPE", endless},
-        {"SIZE", std::string(70 * 1024, 'x')},
         {"PASS",
          "2\0"
          "30 x\r\n"s},
@@ -316,6 +314,38 @@ TEST_F(FtpClientTest, GarbledRepliesFailCleanlyAsUnusableServers) {
         EXPECT_EQ(c_.error_code, kErrorCannotConnect) << verb;
         expect_closed();
     }
+
+    // Replies past the reader's bounds say so, and are no passing failure to retry: the same
+    // server answers the same way again.
+    const std::string huge_line = "220 " + std::string(2 << 20, 'x') + "\r\n";
+    const std::vector<std::pair<std::string, std::string>> too_long = {
+        {"TYPE", endless},
+        {"SIZE", std::string(70 * 1024, 'x')},
+        {"", huge_line},
+    };
+    for (const auto& [verb, reply] : too_long) {
+        test::FakeFtpScript script{.file = file_};
+        if (verb.empty())
+            script.greeting = reply;
+        else
+            script.replies = {{verb, reply}};
+        test::FakeFtpServer server(script);
+        const auto started = Clock::now();
+        EXPECT_EQ(open(server.url("/f")), 0) << verb;
+        EXPECT_LT(Clock::now() - started, 3s) << verb;
+        EXPECT_EQ(c_.response_text(), "Error: Response Too Long From Host") << verb;
+        EXPECT_EQ(c_.error_code, 0u) << verb;
+        expect_closed();
+    }
+}
+
+TEST_F(FtpClientTest, PathIsSentPercentDecoded) {
+    test::FakeFtpServer server({.file = file_});
+    ASSERT_EQ(open(server.url("/dir/a%20b%2B.zip")), 1) << c_.response_text();
+    EXPECT_TRUE(same_bytes(read_all(), file_));
+    const auto commands = transcript(server);
+    EXPECT_TRUE(contains(commands, "SIZE /dir/a b+.zip"));
+    EXPECT_TRUE(contains(commands, "RETR /dir/a b+.zip"));
 }
 
 TEST_F(FtpClientTest, RefusalsAndUnreachableServers) {

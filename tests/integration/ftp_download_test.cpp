@@ -152,6 +152,17 @@ TEST_F(FtpDownloadTest, RefusedLoginAsksForCredentials) {
     EXPECT_EQ(item->state.load(), ItemState::Stopped);
 }
 
+TEST_F(FtpDownloadTest, AnOversizedReplyEndsTheRunWithItsOwnText) {
+    test::FakeFtpServer server(
+        {.greeting = "220 " + std::string(2 << 20, 'x') + "\r\n", .file = "x"});
+    auto item = add(server.url("/f.bin"));
+    ASSERT_TRUE(run(*item));
+    EXPECT_EQ(item->status_text(), "Error: Response Too Long From Host");
+    EXPECT_EQ(item->state.load(), ItemState::Stopped);
+    EXPECT_EQ(server.connections(), 1);
+    EXPECT_FALSE(completed_.count(item.get()));
+}
+
 TEST_F(FtpDownloadTest, StopDuringAStalledReadEndsTheRunAtOnce) {
     const std::string content = test::generated_content(0, 100000);
     test::FakeFtpServer server({.file = content, .stall_after = 40000});

@@ -115,6 +115,37 @@ TEST_F(RlgCommandsTest, AddExpandsAPatternAndListShowsTheRowsInOrder) {
     }
 }
 
+TEST_F(RlgCommandsTest, ADamagedListLosesNoRowThatWasRead) {
+    for (const char* name : {"a.bin", "b.bin", "c.bin"})
+        ASSERT_EQ(rlg({"add", std::string(kQuietHost) + "/" + name, "-d", out_}).exit_code, 0);
+    const std::string list = data_ + "/RGList.rgl";
+    const std::string whole = test::read_file(list);
+    const std::string cut = whole.substr(0, whole.size() - 3);
+    test::write_file(list, cut);
+
+    const auto first = rlg({"list"});
+    EXPECT_TRUE(contains(first.err, "Error Occured while processing DlList file")) << first.err;
+    EXPECT_EQ(lines_of(first.out).size(), 2u) << first.out;
+    EXPECT_EQ(test::read_file(list + ".unreadable"), cut);
+
+    // The rows read were saved at once: the next commands find them, without a message.
+    const auto second = rlg({"list"});
+    EXPECT_EQ(second.err, "");
+    const auto lines = lines_of(second.out);
+    ASSERT_EQ(lines.size(), 2u) << second.out;
+    EXPECT_TRUE(contains(lines[0], "a.bin")) << lines[0];
+    EXPECT_TRUE(contains(lines[1], "b.bin")) << lines[1];
+    ASSERT_EQ(rlg({"add", std::string(kQuietHost) + "/d.bin", "-d", out_}).exit_code, 0);
+    EXPECT_EQ(list_lines().size(), 3u);
+
+    // Random bytes are said once too, and the list is usable again after.
+    test::write_file(list, test::random_bytes(4000));
+    EXPECT_TRUE(contains(rlg({"list"}).err, "Error Occured while processing DlList file"));
+    const auto after = rlg({"list"});
+    EXPECT_EQ(after.err, "");
+    EXPECT_TRUE(contains(after.out, "The download list is empty.")) << after.out;
+}
+
 TEST_F(RlgCommandsTest, AddNumbersAnExistingFileAndKeepsTheScheduleFlag) {
     ::mkdir(out_.c_str(), 0700);
     test::write_file(out_ + "/a.bin", "mine");

@@ -46,6 +46,28 @@ TEST_F(RlgGetTest, LargeFileArrivesWholeAndLeavesTheList) {
     EXPECT_EQ(test::file_size(data_ + "/RGList.rgl"), 0);
 }
 
+TEST_F(RlgGetTest, AFileAlreadyCompleteIsNotFetchedAgainUnlessACopyIsAsked) {
+    test::NginxServer nginx;
+    const std::string content = test::random_bytes(4096, 5);
+    test::write_file(nginx.root() + "/small.bin", content);
+    ::mkdir(data_.c_str(), 0700);
+    const std::vector<std::string> get{"--data-dir", data_, "get", nginx.url("/small.bin"),
+                                       "-d",         out_};
+    ASSERT_EQ(test::run_rlg(get).exit_code, 0);
+    ASSERT_TRUE(test::read_file(out_ + "/small.bin") == content);
+
+    const test::RlgResult again = test::run_rlg(get);
+    EXPECT_EQ(again.exit_code, 0) << again.err;
+    EXPECT_NE(again.out.find("already complete"), std::string::npos) << again.out;
+    EXPECT_EQ(test::file_size(out_ + "/small (1).bin"), -1);
+    EXPECT_EQ(test::file_size(data_ + "/RGList.rgl"), 0);
+
+    std::vector<std::string> copy = get;
+    copy.push_back("--copy");
+    EXPECT_EQ(test::run_rlg(copy).exit_code, 0);
+    EXPECT_TRUE(test::read_file(out_ + "/small (1).bin") == content);
+}
+
 TEST_F(RlgGetTest, KilledAndStartedAgainContinuesFromTheSavedRanges) {
     // Slow enough that the list is saved with ranges (every 10 s) before the kill.
     test::NginxServer nginx({.server_config = "limit_rate 5m;"});

@@ -231,7 +231,8 @@ TEST_F(ListFileTest, WrongVersionLoadsEmptyAndIsKeptAside) {
     DownloadList list;
     EXPECT_FALSE(file->load(list));
     EXPECT_EQ(list.count(), 0);
-    EXPECT_TRUE(host_.messages.empty());
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].text, "Error Occured while processing DlList file");
     EXPECT_EQ(test::read_file(dir_.file("RGList.rgl.unreadable")).size(), 8u);
     add_item(list, "http://h/a.zip", 0);
     ASSERT_TRUE(file->save(list));
@@ -254,6 +255,99 @@ TEST_F(ListFileTest, DamagedFileIsReportedAndKeepsWholeItems) {
     EXPECT_EQ(host_.messages[0].text, "Error Occured while processing DlList file");
     EXPECT_EQ(host_.messages[0].caption, "Error");
     EXPECT_EQ(host_.messages[0].icon, MessageIcon::Error);
+}
+
+TEST_F(ListFileTest, DamagedListIsReplacedAtOnceByTheItemsReadAndKeptAsItWas) {
+    DownloadList list;
+    add_item(list, "http://h/a.zip", 1, {{0, 100}});
+    add_item(list, "http://h/b.zip", 0);
+    add_item(list, "http://h/c.zip", 1, {{0, 10}, {20, 10}});
+    const std::string whole = serialise_list(list);
+    const std::string cut = whole.substr(0, whole.size() - 3);
+    test::write_file(dir_.file("RGList.rgl"), cut);
+    {
+        auto file = open_list();
+        DownloadList loaded;
+        EXPECT_FALSE(file->load(loaded));
+        ASSERT_EQ(loaded.count(), 2);
+        ASSERT_EQ(host_.messages.size(), 1u);
+        EXPECT_EQ(host_.messages[0].text, "Error Occured while processing DlList file");
+    }
+    EXPECT_EQ(test::read_file(dir_.file("RGList.rgl.unreadable")), cut);
+
+    // The next instance finds the two rows, without another message.
+    DownloadList two;
+    add_item(two, "http://h/a.zip", 1, {{0, 100}});
+    add_item(two, "http://h/b.zip", 0);
+    auto file = open_list();
+    DownloadList again;
+    EXPECT_TRUE(file->load(again));
+    EXPECT_EQ(serialise_list(again), serialise_list(two));
+    EXPECT_EQ(host_.messages.size(), 1u);
+
+    // A second damaged list does not replace the copy kept of the first.
+    const std::string random = test::random_bytes(3000);
+    test::write_file(dir_.file("RGList.rgl"), random);
+    DownloadList none;
+    EXPECT_FALSE(file->load(none));
+    EXPECT_EQ(none.count(), 0);
+    EXPECT_EQ(host_.messages.size(), 2u);
+    EXPECT_EQ(test::read_file(dir_.file("RGList.rgl.unreadable")), cut);
+    EXPECT_EQ(test::read_file(dir_.file("RGList.rgl.unreadable.1")), random);
+    EXPECT_EQ(test::file_size(dir_.file("RGList.rgl")), 0);
+}
+
+// Counts lists written and fails the flush of download files when told to.
+class SaveCountingOps : public FileOps {
+  public:
+    int rename(const char* from, const char* to) override {
+        ++lists_written;
+        return FileOps::rename(from, to);
+    }
+    int fdatasync(int fd) override {
+        ++data_flushes;
+        return fail_data_sync ? (errno = EIO, -1) : FileOps::fdatasync(fd);
+    }
+
+    int lists_written = 0;
+    int data_flushes = 0;
+    bool fail_data_sync = false;
+};
+
+TEST_F(ListFileTest, RangesOfAClosedFileAreFlushedBeforeTheyAreSavedAndOnlyOnce) {
+    SaveCountingOps ops;
+    auto file = open_list(ops);
+    const std::string data_file = dir_.file("a.zip");
+    test::write_file(data_file, std::string(100, 'a'));
+    DownloadList list;
+    DownloadItem& item = add_item(list, "http://h/a.zip", 1, {{0, 100}}, 1000);
+    item.lock()->set_local_path(data_file);
+
+    // The flush of the stopped item's file fails: its ranges are not recorded yet.
+    ops.fail_data_sync = true;
+    ASSERT_TRUE(file->save(list));
+    DownloadList loaded;
+    ASSERT_TRUE(file->load(loaded));
+    EXPECT_EQ(loaded.item_at(0)->snapshot().ranges.size(), 0u);
+
+    ops.fail_data_sync = false;
+    ASSERT_TRUE(file->save(list));
+    ASSERT_TRUE(file->save(list));
+    EXPECT_EQ(ops.lists_written, 2);
+    DownloadList durable;
+    ASSERT_TRUE(file->load(durable));
+    EXPECT_EQ(durable.item_at(0)->snapshot().ranges, (std::vector<ByteRange>{{0, 100}}));
+
+    // An unchanged list is neither written nor flushed again; a change is.
+    ASSERT_TRUE(file->save(list));
+    const int flushes = ops.data_flushes;
+    ASSERT_TRUE(file->save(list));
+    EXPECT_EQ(ops.lists_written, 3);
+    EXPECT_EQ(ops.data_flushes, flushes);
+    item.lock()->saved.scheduled = 0;
+    ASSERT_TRUE(file->save(list));
+    EXPECT_EQ(ops.lists_written, 4);
+    EXPECT_TRUE(host_.messages.empty());
 }
 
 // Fails every write once `budget` bytes have gone through, as a full disk does.

@@ -107,6 +107,7 @@ TEST(FtpReplyReader, BoundsLongLines) {
     const std::string bytes = "220 " + endless;
     std::string_view input = bytes;
     EXPECT_EQ(reader.consume(input), State::kMalformed);
+    EXPECT_EQ(reader.problem(), FtpReplyReader::Problem::kLineTooLong);
 }
 
 TEST(FtpReplyReader, BoundsEndlessContinuations) {
@@ -116,6 +117,7 @@ TEST(FtpReplyReader, BoundsEndlessContinuations) {
     FtpReplyReader reader;
     std::string_view input = reply;
     EXPECT_EQ(reader.consume(input), State::kMalformed);
+    EXPECT_EQ(reader.problem(), FtpReplyReader::Problem::kTooManyLines);
     EXPECT_EQ(reader.lines(), kFtpReplyLinesMax);
 
     // Just below the bound it is still one reply.
@@ -130,7 +132,9 @@ TEST(FtpReplyReader, StartsAFreshReplyAfterAFailure) {
     FtpReplyReader reader;
     std::string_view input = "junk\r\n220 ok\r\n";
     EXPECT_EQ(reader.consume(input), State::kMalformed);
+    EXPECT_EQ(reader.problem(), FtpReplyReader::Problem::kNoCode);
     EXPECT_EQ(reader.consume(input), State::kComplete);
+    EXPECT_EQ(reader.problem(), FtpReplyReader::Problem::kNone);
     EXPECT_EQ(reader.code(), 220);
 }
 

@@ -69,6 +69,20 @@ TEST(FtpRequest, RefusesWhatCannotBeSentSafely) {
     EXPECT_EQ(plan_ftp_request("ftp://h/f", &not_base64, nullptr), FtpRequestProblem::kInvalid);
 }
 
+TEST(FtpRequest, PathEscapesAreDecodedButNeverIntoLineBreaks) {
+    FtpRequest r;
+    ASSERT_EQ(plan_ftp_request("ftp://h/pub/a%20b.zip", nullptr, &r), FtpRequestProblem::kNone);
+    EXPECT_EQ(r.path, "/pub/a b.zip");
+    // Hex digits of either case; a '%' that starts no escape stays as it is.
+    ASSERT_EQ(plan_ftp_request("ftp://h/100%25%2fx%4A%zz%4", nullptr, &r),
+              FtpRequestProblem::kNone);
+    EXPECT_EQ(r.path, "/100%/xJ%zz%4");
+    for (const char* url :
+         {"ftp://h/f%0D%0ADELE%20x", "ftp://h/f%0aSITE", "ftp://h/f%0d", "ftp://h/f%00.zip"}) {
+        EXPECT_EQ(plan_ftp_request(url, nullptr, &r), FtpRequestProblem::kInvalid) << url;
+    }
+}
+
 TEST(FtpRequest, NulEndsTheUrlAndTheCredentials) {
     FtpRequest r;
     ASSERT_EQ(plan_ftp_request("ftp://h/f\0\r\nDELE x"s, nullptr, &r), FtpRequestProblem::kNone);
