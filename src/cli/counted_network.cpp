@@ -12,7 +12,9 @@ SessionNetwork counted_network(TransferEnv& env, FetchStats& stats) {
     network.test_random_access = [&stats,
                                   test = std::move(plain.test_random_access)](DownloadItem& item) {
         stats.requests.fetch_add(1);
-        return test(item);
+        const RangeTestAnswer answer = test(item);
+        stats.bytes.fetch_add(answer.stored > 0 ? answer.stored : 0);
+        return answer;
     };
     network.fetch_span = [&stats, fetch = std::move(plain.fetch_span)](
                              DownloadItem& item, std::int32_t start, std::int32_t length) {

@@ -19,6 +19,7 @@ namespace {
 
 constexpr auto kIdlePoll = std::chrono::milliseconds(10);
 constexpr std::string_view kAviSuffix = ".avi";
+constexpr std::string_view kNotTakenText = "the Montage did not take the download";
 
 bool has_avi_suffix(std::string_view name) {
     return name.size() >= kAviSuffix.size() &&
@@ -56,11 +57,8 @@ bool MontageRun::start(const MontageTarget& target, std::optional<std::int32_t> 
     item_ = find_by_url(tool_.list, *url);
     if (item_ == nullptr) {
         // The session's own question, asked before a download is made for nothing.
-        if (!has_avi_suffix(proposed_file_name(*url)) &&
-            host_->message_box(kInvalidMediaText, kInvalidMediaCaption, MessageButtons::YesNo,
-                               MessageIcon::Warning) != MessageAnswer::Yes) {
+        if (!has_avi_suffix(proposed_file_name(*url)) && !host_->accept_other_format())
             return false;
-        }
         item_ = add_item(tool_, *url, *folder);
         if (item_ == nullptr)
             return false;
@@ -86,6 +84,7 @@ bool MontageRun::start(const MontageTarget& target, std::optional<std::int32_t> 
     hooks.serve_messages = [this](std::chrono::milliseconds wait) {
         controller_->process_messages(wait);
     };
+    hooks.accept_other_format = [this] { return host_->accept_other_format(); };
     session_ = std::make_unique<MediaSession>(*view_, controller_->env(), remote_media_backend(),
                                               std::move(hooks));
     install_interrupt_handlers();
@@ -98,11 +97,11 @@ bool MontageRun::open(bool auto_montage) {
     serve_until_idle();
     if (session_->is_open())
         return true;
-    if (!view_->montage_shown()) {
-        error_ = host_->last_message();
-        if (error_.empty())
-            error_ = "the Montage did not take the download";
+    const MontageOutcome outcome = session_->open_outcome();
+    if (outcome.failure == MontageFailure::NotTaken) {
+        error_ = outcome.text.empty() ? std::string(kNotTakenText) : outcome.text;
     } else {
+        // The download's row: "Media Closed (...)" with the failure.
         error_ = item_->status_text();
     }
     return false;
@@ -118,14 +117,10 @@ std::optional<MediaHeader> MontageRun::header() const {
 }
 
 std::string MontageRun::frame_error() const {
-    std::string failure = view_->frame_failure();
-    if (!failure.empty())
-        return failure;
-    // The failures that end an AutoMontage are left in the download's status text.
-    failure = item_->status_text();
-    if (failure == kNoDecoderText || failure == kNoVideoStreamText)
-        return failure;
-    return {};
+    const MontageOutcome failure = session_->frame_failure();
+    if (failure.failed())
+        return failure.text;
+    return view_->storyboard_failure();
 }
 
 bool MontageRun::was_interrupted() const {

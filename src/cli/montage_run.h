@@ -49,7 +49,8 @@ class MontageRun {
     const DownloadItem& item() const { return *item_; }
     // Why the open failed: the refusal, or the download's "Media Closed (...)" text.
     const std::string& error() const { return error_; }
-    // A frame fetch failed since the media was opened: its status or the download's error text.
+    // Why the last frame that failed since the media was opened failed, or a frame could not be
+    // kept; empty when none did.
     std::string frame_error() const;
     bool was_interrupted() const;
 

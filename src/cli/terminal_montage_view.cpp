@@ -51,8 +51,6 @@ TerminalMontageView::TerminalMontageView(std::FILE* out, std::mutex& output_mute
 void TerminalMontageView::set_status_line(std::string_view text) {
     std::lock_guard guard(mutex_);
     status_ = printable(text);
-    if (text == kFrameFailedText || text == kNoFrameText)
-        frame_failure_ = status_;
     print_status();
 }
 
@@ -94,7 +92,7 @@ void TerminalMontageView::append_to_storyboard(Picture picture, std::int32_t fra
         make_storyboard_entry(std::move(picture), frame_number, time_seconds);
     std::lock_guard guard(mutex_);
     if (!entry) {
-        frame_failure_ = kInvalidFrameText;
+        storyboard_failure_ = kInvalidFrameText;
         return;
     }
     const StoryboardLimits& limits = options_.limits;
@@ -102,7 +100,7 @@ void TerminalMontageView::append_to_storyboard(Picture picture, std::int32_t fra
         entries_.size() >= static_cast<std::size_t>(std::max(0, limits.max_entries)) ||
         entry_bytes_ > limits.max_bytes || entry->bytes() > limits.max_bytes - entry_bytes_;
     if (full) {
-        frame_failure_ = kStoryboardFullText;
+        storyboard_failure_ = kStoryboardFullText;
         return;
     }
     entry_bytes_ += entry->bytes();
@@ -115,10 +113,7 @@ void TerminalMontageView::clear_storyboard() {
     entry_bytes_ = 0;
 }
 
-void TerminalMontageView::show_montage_view() {
-    std::lock_guard guard(mutex_);
-    montage_shown_ = true;
-}
+void TerminalMontageView::show_montage_view() {}
 
 void TerminalMontageView::end_live_line() {
     std::lock_guard guard(mutex_);
@@ -147,19 +142,14 @@ std::string TerminalMontageView::status() const {
     return status_;
 }
 
-std::string TerminalMontageView::frame_failure() const {
+std::string TerminalMontageView::storyboard_failure() const {
     std::lock_guard guard(mutex_);
-    return frame_failure_;
+    return storyboard_failure_;
 }
 
 bool TerminalMontageView::entry_rejected() const {
     std::lock_guard guard(mutex_);
     return rejected_;
-}
-
-bool TerminalMontageView::montage_shown() const {
-    std::lock_guard guard(mutex_);
-    return montage_shown_;
 }
 
 void TerminalMontageView::print_status() {

@@ -56,12 +56,9 @@ class TerminalMontageView final : public MontageView {
     std::vector<StoryboardEntry> take_entries();
     std::vector<std::string> info_lines() const;
     std::string status() const;
-    // The last frame that failed and why ("Error Downloading Frame", "Error Getting Frame", or
-    // the frame could not be kept); empty when none failed.
-    std::string frame_failure() const;
+    // Why the last frame handed to the storyboard could not be kept; empty when all were.
+    std::string storyboard_failure() const;
     bool entry_rejected() const;
-    // The session took the download: it passed the open's checks.
-    bool montage_shown() const;
 
   private:
     // With the mutex held.
@@ -79,9 +76,8 @@ class TerminalMontageView final : public MontageView {
     std::vector<std::string> info_;
     std::vector<StoryboardEntry> entries_;
     std::size_t entry_bytes_ = 0;
-    std::string frame_failure_;
+    std::string storyboard_failure_;
     bool rejected_ = false;
-    bool montage_shown_ = false;
 };
 
 }  // namespace rg

@@ -41,6 +41,9 @@ int FfmpegMediaFile::key_entry_at_or_before(std::int64_t frame) {
 }
 
 std::int64_t FfmpegMediaFile::key_frame_at_or_before(std::int64_t frame) {
+    // Without an index of the file's own, the key frames are not known.
+    if (!indexed_)
+        return -1;
     const int entry = key_entry_at_or_before(frame);
     if (entry < 0)
         return -1;
@@ -282,11 +285,13 @@ FrameResult FfmpegMediaFile::decode_frame(std::int64_t frame, Picture& out) {
         return FrameResult::FrameMissing;
     }
     if (step == Step::Continue && ended && !bridge_.failed()) {
-        // The end of the stream: the decoder gives up what it holds back. A wanted frame past
-        // the last one stored repeats it.
+        // The end of the stream: the decoder gives up what it holds back.
         avcodec_send_packet(codec_.get(), nullptr);
         step = receive_frames(frame, out);
-        if (step == Step::Continue && held_number_ >= 0 && held_number_ <= frame)
+        // A wanted frame past the last one stored repeats it, where the index says the stream
+        // goes on so far. In an unindexed AVI the end is where the file was cut.
+        const bool counted = indexed_ || !timeline_->sample_indexed();
+        if (step == Step::Continue && counted && held_number_ >= 0 && held_number_ <= frame)
             step = convert_held(out) ? Step::Done : Step::Failed;
         bridge_.set_read_budget(-1);
         // The drained decoder takes no more packets until the next seek flushes it.

@@ -14,10 +14,18 @@ namespace {
 
 // A failure that ends the AutoMontage: shown in the item's row (and later behind "Media
 // Closed"); the status line keeps what it showed.
-std::int64_t fail_operation(MontageWork& work, std::string_view text) {
+std::int64_t fail_operation(MontageWork& work, MontageFailure failure, std::string_view text) {
     if (work.item != nullptr)
         work.item->set_status(text);
+    work.record_frame_failure(failure, text);
     work.stop_request = true;
+    return -1;
+}
+
+// A failure of this frame only: the status line says it.
+std::int64_t fail_frame(MontageWork& work, MontageFailure failure, std::string_view text) {
+    work.view.set_status_line(text);
+    work.record_frame_failure(failure, text);
     return -1;
 }
 
@@ -34,9 +42,9 @@ double frame_seconds(const MediaHeader& header, std::int64_t index) {
 std::int64_t fetch_steps(MontageWork& work, const FrameRequest& request) {
     MediaFile* media = work.media;
     if (media == nullptr || work.item == nullptr)
-        return fail_operation(work, kNoVideoStreamText);
+        return fail_operation(work, MontageFailure::NoVideoStream, kNoVideoStreamText);
     if (media->codec_status() == CodecStatus::NotFound)
-        return fail_operation(work, kNoDecoderText);
+        return fail_operation(work, MontageFailure::NoDecoder, kNoDecoderText);
     if (work.close_requested.load())
         return -1;
 
@@ -46,7 +54,9 @@ std::int64_t fetch_steps(MontageWork& work, const FrameRequest& request) {
         if (key != -1)
             n = key;
     }
-    if (request.automatic && n == request.previous)
+    // A planned frame whose key frame is the previous one again, or one before it, would repeat
+    // a picture or put the sheet out of order.
+    if (request.automatic && request.previous >= 0 && n <= request.previous)
         return -1;
 
     work.set_prefix(request.automatic
@@ -61,16 +71,12 @@ std::int64_t fetch_steps(MontageWork& work, const FrameRequest& request) {
     work.show_idle_button(false);
     if (work.close_requested.load())
         return n;
-    if (work.item->montage_abort.load()) {
-        work.view.set_status_line(kFrameFailedText);
-        return -1;
-    }
+    if (work.item->montage_abort.load())
+        return fail_frame(work, MontageFailure::FrameDownloadFailed, kFrameFailedText);
     if (result == FrameResult::NoDecoder)
-        return fail_operation(work, kNoDecoderText);
-    if (result != FrameResult::Ok || picture.empty()) {
-        work.view.set_status_line(kNoFrameText);
-        return -1;
-    }
+        return fail_operation(work, MontageFailure::NoDecoder, kNoDecoderText);
+    if (result != FrameResult::Ok || picture.empty())
+        return fail_frame(work, MontageFailure::FrameMissing, kNoFrameText);
     const auto number = frame_number(n);
     work.view.append_to_storyboard(std::move(picture), static_cast<std::int32_t>(number),
                                    frame_seconds(media->header(), n));

@@ -14,8 +14,8 @@ struct FrameRequest {
     bool automatic = false;
     std::uint32_t position = 0;  // 1-based, shown as "position/plan_size"
     std::uint32_t plan_size = 0;
-    // The frame of the previous planned fetch: an automatic request that lands on it again is
-    // skipped.
+    // The frame of the previous planned fetch: an automatic request that lands on it again, or
+    // before it, is skipped.
     std::int64_t previous = -1;
 };
 

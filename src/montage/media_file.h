@@ -49,7 +49,10 @@ enum class CodecStatus {
 
 enum class MediaOpenResult {
     Ok,
-    OpenFailed,      // "Error Opening the AVI File"
+    OpenFailed,      // a read failed (a fetch, a Cancel): "Error Opening the AVI File"
+    NotAvi,          // the file does not start as an AVI
+    UnknownFormat,   // no allowed container recognised (any format)
+    DamagedHeader,   // the container's header is damaged or cut short
     NoVideoStream,   // "Error Finding a Video Stream"
     InfoUnreadable,  // "Unable to Extract AVI Info, File may be Corrupted"
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "montage/ffmpeg_containers.h"
 #include "montage/picture_limits.h"
 
 extern "C" {
@@ -59,10 +60,24 @@ std::string fourcc_text(std::uint32_t tag) {
 FfmpegMediaFile::FfmpegMediaFile(VirtualFile& file, const MediaOpenOptions& options)
     : file_(file), options_(options), bridge_(file) {}
 
+MediaOpenResult FfmpegMediaFile::check_signature(AVIOContext& io) {
+    std::uint8_t signature[kAviSignatureBytes] = {};
+    bridge_.reset_failure();
+    const int got = avio_read(&io, signature, static_cast<int>(sizeof signature));
+    if (bridge_.failed())
+        return MediaOpenResult::OpenFailed;
+    if (got < 0 || !has_avi_signature(signature, static_cast<std::size_t>(got)))
+        return MediaOpenResult::NotAvi;
+    if (avio_seek(&io, 0, SEEK_SET) < 0)
+        return MediaOpenResult::OpenFailed;
+    return MediaOpenResult::Ok;
+}
+
 MediaOpenResult FfmpegMediaFile::open_demuxer() {
     format_.reset();
     stream_ = nullptr;
     stream_index_ = -1;
+    indexed_ = false;
     AVIOContext* io = bridge_.context();
     if (io == nullptr)
         return MediaOpenResult::OpenFailed;
@@ -72,37 +87,57 @@ MediaOpenResult FfmpegMediaFile::open_demuxer() {
     AVFormatContext* context = avformat_alloc_context();
     if (context == nullptr)
         return MediaOpenResult::OpenFailed;
+    FormatHandle owned(context);
     context->pb = io;
     context->flags |= AVFMT_FLAG_CUSTOM_IO;
     context->max_streams = kMaxStreams;
-    const AVInputFormat* format = nullptr;
+    if (!confine_to_own_file(*context))
+        return MediaOpenResult::OpenFailed;
     // Nothing is probed beyond need: the AVI demuxer is named, other containers are recognised
     // from their first bytes, and no stream is analysed by decoding.
     context->fps_probe_size = 0;
+    bridge_.set_fill_growth(true);
+    bridge_.set_read_budget(kOpenReadBudget);
+    const AVInputFormat* format = nullptr;
+    MediaOpenResult recognised = MediaOpenResult::Ok;
     if (options_.any_format) {
         context->format_probesize = kAnyFormatProbeSize;
         context->probesize = kAnyFormatProbeSize;
+        bridge_.reset_failure();
+        const int probed =
+            av_probe_input_buffer2(io, &format, "", context, 0, context->format_probesize);
+        if (bridge_.failed())
+            recognised = MediaOpenResult::OpenFailed;
+        else if (probed < 0 || format == nullptr || !single_file_format(*format))
+            recognised = MediaOpenResult::UnknownFormat;
     } else {
         format = av_find_input_format(kAviFormatName);
         context->format_probesize = kSmallestProbeSize;
         context->probesize = kSmallestProbeSize;
+        recognised = format != nullptr ? check_signature(*io) : MediaOpenResult::OpenFailed;
+    }
+    if (recognised != MediaOpenResult::Ok) {
+        bridge_.set_read_budget(-1);
+        return recognised;
     }
 
     bridge_.reset_failure();
-    bridge_.set_fill_growth(true);
-    bridge_.set_read_budget(kOpenReadBudget);
     // The AVI demuxer reads its index while opening: each index chunk comes in one span.
     bridge_.set_index_hint(context);
     // On failure the context is freed and set to null.
+    context = owned.release();
     const int opened = avformat_open_input(&context, "", format, nullptr);
     bridge_.set_index_hint(nullptr);
     bridge_.set_read_budget(-1);
-    if (opened < 0)
-        return MediaOpenResult::OpenFailed;
-    format_.reset(context);
     // A read that failed on the way (a fetch, a Cancel) leaves the header or the index partial.
-    if (bridge_.failed())
+    if (bridge_.failed()) {
+        if (opened >= 0)
+            avformat_close_input(&context);
         return MediaOpenResult::OpenFailed;
+    }
+    if (opened < 0)
+        return MediaOpenResult::DamagedHeader;
+    format_.reset(context);
 
     if (std::strcmp(format_->iformat->name, kAviFormatName) == 0) {
         // The packets as stored: their decode timestamps are the frame numbers.
@@ -132,6 +167,9 @@ MediaOpenResult FfmpegMediaFile::open_demuxer() {
         if (bridge_.failed())
             return MediaOpenResult::OpenFailed;
     }
+    // Entries the demuxer adds while it reads an unindexed file name only the key frames met so
+    // far, not the key frame at or before a later frame.
+    indexed_ = avformat_index_get_entries_count(stream_) > 0;
     fresh_ = true;
     return MediaOpenResult::Ok;
 }

@@ -34,6 +34,8 @@ class FfmpegMediaFile final : public MediaFile {
 
     // Opens the container and finds the first video stream; other streams are discarded.
     MediaOpenResult open_demuxer();
+    // Reads the first bytes: NotAvi unless they start an AVI; the position is back at 0.
+    MediaOpenResult check_signature(AVIOContext& io);
     bool read_header_values();
     void look_up_codec();
     bool ensure_decoder();
@@ -64,6 +66,8 @@ class FfmpegMediaFile final : public MediaFile {
     AVStream* stream_ = nullptr;
     int stream_index_ = -1;
     bool fresh_ = false;  // nothing read since the container was opened
+    // The file has an index of its own: key frames and the frame count come from it.
+    bool indexed_ = false;
 
     MediaHeader header_;
     CodecStatus codec_status_ = CodecStatus::NoStream;

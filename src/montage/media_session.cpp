@@ -18,6 +18,7 @@ namespace rg {
 namespace {
 
 constexpr std::string_view kAviSuffix = ".avi";
+constexpr std::int32_t kHttpPartialContent = 206;
 constexpr auto kWorkerWaitSlice = std::chrono::milliseconds(20);
 
 std::optional<Credentials> credentials_of(DownloadItem& item) {
@@ -33,17 +34,41 @@ bool has_avi_suffix(std::string_view name) {
            equal_ignoring_case(name.substr(name.size() - kAviSuffix.size()), kAviSuffix);
 }
 
-std::string_view open_failure_text(MediaOpenResult result) {
+struct OpenFailure {
+    MontageFailure failure;
+    std::string_view text;
+};
+
+OpenFailure open_failure(MediaOpenResult result) {
     switch (result) {
+        case MediaOpenResult::NotAvi:
+            return {MontageFailure::NotAvi, kNotAviText};
+        case MediaOpenResult::UnknownFormat:
+            return {MontageFailure::UnknownFormat, kUnknownFormatText};
+        case MediaOpenResult::DamagedHeader:
+            return {MontageFailure::DamagedHeader, kDamagedHeaderText};
         case MediaOpenResult::NoVideoStream:
-            return kNoVideoStreamText;
+            return {MontageFailure::NoVideoStream, kNoVideoStreamText};
         case MediaOpenResult::InfoUnreadable:
-            return kInfoUnreadableText;
+            return {MontageFailure::InfoUnreadable, kInfoUnreadableText};
         case MediaOpenResult::Ok:
         case MediaOpenResult::OpenFailed:
             break;
     }
-    return kOpenFailedText;
+    return {MontageFailure::ReadFailed, kOpenFailedText};
+}
+
+// Keeps the byte of a 1-byte partial answer at offset 0 in the item's file and ranges. Only an
+// answer that names exactly that byte is read; a whole 200 is left unread.
+std::int32_t keep_range_test_byte(DownloadItem& item) {
+    Connection& conn = item.connection;
+    if (conn.status_code != kHttpPartialContent || conn.range_start != 0 || conn.range_end != 0)
+        return 0;
+    char byte = 0;
+    const std::int32_t got = read_data(conn, &byte, sizeof byte);
+    if (got != static_cast<std::int32_t>(sizeof byte) || conn.read_failed)
+        return 0;
+    return item.store_chunk(0, got, &byte) ? got : 0;
 }
 
 // Moves range support reported by the last request into the item.
@@ -72,11 +97,14 @@ SessionNetwork session_network(TransferEnv& env) {
     };
     network.test_random_access = [](DownloadItem& item) {
         const auto credentials = credentials_of(item);
-        const int opened = open_span(item.connection, item.url(), 0, 1,
-                                     credentials ? &*credentials : nullptr, nullptr);
-        if (opened == 1)
+        RangeTestAnswer answer;
+        answer.accepted = open_span(item.connection, item.url(), 0, 1,
+                                    credentials ? &*credentials : nullptr, nullptr) == 1;
+        if (answer.accepted) {
+            answer.stored = keep_range_test_byte(item);
             close_connection(item.connection);
-        return opened;
+        }
+        return answer;
     };
     network.fetch_span = [&env](DownloadItem& item, std::int32_t start, std::int32_t length) {
         return span_fetch(item, start, length, env);
@@ -136,6 +164,7 @@ bool MediaSession::wait_idle(std::chrono::milliseconds timeout) {
 
 void MediaSession::open(const DownloadList::ItemPtr& caret_item, std::int32_t selected_count,
                         bool auto_montage) {
+    set_open_outcome(MontageFailure::NotTaken, {});
     if (caret_item == nullptr || selected_count <= 0)
         return;
     DownloadItem& item = *caret_item;
@@ -145,24 +174,28 @@ void MediaSession::open(const DownloadList::ItemPtr& caret_item, std::int32_t se
         if (media_open_) {
             const bool same = item_.get() == &item;
             lock.unlock();
-            if (same)
+            if (same) {
                 view_.show_montage_view();
-            else if (host != nullptr)
+                set_open_outcome(MontageFailure::None, {});
+                return;
+            }
+            set_open_outcome(MontageFailure::NotTaken, kMontageOpenText);
+            if (host != nullptr)
                 host->message_box(kMontageOpenText, kMontageCaption, MessageButtons::Ok,
                                   MessageIcon::Warning);
             return;
         }
     }
     if (item.connection.protocol != Protocol::Http) {
+        set_open_outcome(MontageFailure::NotTaken, kHttpOnlyText);
         if (host != nullptr)
             host->message_box(kHttpOnlyText, kInvalidProtocolCaption, MessageButtons::Ok,
                               MessageIcon::Error);
         return;
     }
     const bool avi = has_avi_suffix(item.file_name());
-    if (!avi && (host == nullptr ||
-                 host->message_box(kInvalidMediaText, kInvalidMediaCaption, MessageButtons::YesNo,
-                                   MessageIcon::Warning) != MessageAnswer::Yes)) {
+    if (!avi && !accept_other_format()) {
+        set_open_outcome(MontageFailure::NotTaken, kInvalidMediaText);
         return;
     }
 
@@ -170,6 +203,7 @@ void MediaSession::open(const DownloadList::ItemPtr& caret_item, std::int32_t se
     bool ran = false;
     if (state != ItemState::Stopped) {
         if (item.lock()->saved.resumable == 0) {
+            set_open_outcome(MontageFailure::NotTaken, kNoResumeText);
             if (host != nullptr)
                 host->message_box(kNoResumeText, kErrorCaption, MessageButtons::Ok,
                                   MessageIcon::Error);
@@ -196,6 +230,7 @@ void MediaSession::open(const DownloadList::ItemPtr& caret_item, std::int32_t se
     item.lock()->file.reset();
     auto file = LocalFile::open(path, LocalFile::Mode::ReadWrite);
     if (!file) {
+        set_open_outcome(MontageFailure::NotTaken, kMediaFileLockedText);
         if (host != nullptr)
             host->message_box(kMediaFileLockedText, kErrorCaption, MessageButtons::Ok,
                               MessageIcon::Error);
@@ -210,7 +245,9 @@ void MediaSession::open(const DownloadList::ItemPtr& caret_item, std::int32_t se
         std::lock_guard guard(mutex_);
         media_open_ = true;
         item_ = caret_item;
+        open_outcome_ = {};
     }
+    work_.clear_frame_failure();
     {
         auto data = item.lock();
         // Bytes the ranges claim but the file no longer has would be read as fetched.
@@ -325,6 +362,7 @@ bool MediaSession::learn_size(DownloadItem& item) {
     bool named = false;
     if (hooks_.network.probe(item, named) != 1) {
         show_request_failure(item);
+        set_open_outcome(MontageFailure::RequestFailed, item.status_text());
         return false;
     }
     if (named)
@@ -332,21 +370,18 @@ bool MediaSession::learn_size(DownloadItem& item) {
     take_range_support(item);
     const Connection& conn = item.connection;
     const std::int32_t size = conn.range_total > 0 ? conn.range_total : conn.content_length;
-    if (size <= 0) {
-        item.set_status(kNoSizeText);
-        return false;
-    }
+    if (size <= 0)
+        return fail_open(item, MontageFailure::NoSize, kNoSizeText);
     item.lock()->saved.total_size = size;
 
-    if (hooks_.network.test_random_access(item) != 1) {
+    if (!hooks_.network.test_random_access(item).accepted) {
         show_request_failure(item);
+        set_open_outcome(MontageFailure::RequestFailed, item.status_text());
         return false;
     }
     take_range_support(item);
-    if (item.lock()->saved.resumable == 0) {
-        item.set_status(kNoRandomAccessText);
-        return false;
-    }
+    if (item.lock()->saved.resumable == 0)
+        return fail_open(item, MontageFailure::NoRandomAccess, kNoRandomAccessText);
     return true;
 }
 
@@ -372,14 +407,12 @@ bool MediaSession::open_media(DownloadItem& item) {
         media = backend_.open_media(*reader_, options, result);
     }
     if (media == nullptr || result != MediaOpenResult::Ok) {
-        item.set_status(open_failure_text(result));
-        return false;
+        const OpenFailure failure = open_failure(result);
+        return fail_open(item, failure.failure, failure.text);
     }
     const CodecStatus codec = media->codec_status();
-    if (codec != CodecStatus::Found && codec != CodecStatus::NotFound) {
-        item.set_status(kStreamInfoText);
-        return false;
-    }
+    if (codec != CodecStatus::Found && codec != CodecStatus::NotFound)
+        return fail_open(item, MontageFailure::StreamInfoUnreadable, kStreamInfoText);
     {
         std::lock_guard guard(mutex_);
         media_ = std::move(media);
@@ -392,6 +425,31 @@ bool MediaSession::open_media(DownloadItem& item) {
     }
     work_.show_result(kMediaInfoDoneText, kMediaInfoDonePrefix);
     return true;
+}
+
+bool MediaSession::accept_other_format() {
+    if (hooks_.accept_other_format)
+        return hooks_.accept_other_format();
+    Host* host = env_.host;
+    return host != nullptr &&
+           host->message_box(kInvalidMediaText, kInvalidMediaCaption, MessageButtons::YesNo,
+                             MessageIcon::Warning) == MessageAnswer::Yes;
+}
+
+bool MediaSession::fail_open(DownloadItem& item, MontageFailure failure, std::string_view text) {
+    item.set_status(text);
+    set_open_outcome(failure, text);
+    return false;
+}
+
+void MediaSession::set_open_outcome(MontageFailure failure, std::string_view text) {
+    std::lock_guard guard(mutex_);
+    open_outcome_ = {failure, std::string(text)};
+}
+
+MontageOutcome MediaSession::open_outcome() const {
+    std::lock_guard guard(mutex_);
+    return open_outcome_;
 }
 
 void MediaSession::start_get_frame(std::string_view entry_text) {
@@ -533,9 +591,11 @@ void MediaSession::close_now() {
     // Stopped, the controller may start a run of it.
     item->range_hook = nullptr;
     item->progress_hook = nullptr;
-    release_connection(item->connection);
+    // The text is taken first: closing the connection reports its own stages, which would hide
+    // why the media closed.
     const std::string closed =
         format_texts(kMediaClosedFormat, kMediaClosedText, item->status_text());
+    release_connection(item->connection);
     stop_item(*item, env_);
     item->set_status(closed);
 

@@ -14,6 +14,7 @@
 #include "engine/montage_link.h"
 #include "engine/transfer_worker.h"
 #include "montage/media_file.h"
+#include "montage/montage_outcome.h"
 #include "montage/montage_view.h"
 #include "montage/montage_work.h"
 #include "montage/remote_media_reader.h"
@@ -30,6 +31,11 @@ struct MediaBackend {
         open_media;
 };
 
+struct RangeTestAnswer {
+    bool accepted = false;
+    std::int32_t stored = 0;  // bytes written to the item's file
+};
+
 // The requests the open makes of the item's server. Empty members use the transfer operations
 // over the session's TransferEnv (probe_http, open_span, span_fetch).
 struct SessionNetwork {
@@ -37,9 +43,10 @@ struct SessionNetwork {
     // connection (content_length, or range_total of a partial answer); `named` is set when the
     // server named the file (connection.server_file_name()).
     std::function<int(DownloadItem&, bool& named)> probe;
-    // A 1-byte request at offset 0: 1 when the answer was accepted, range support reported in
-    // the connection (take_resumable()).
-    std::function<int(DownloadItem&)> test_random_access;
+    // A 1-byte request at offset 0: accepted when the server answered, range support reported in
+    // the connection (take_resumable()). The byte of a partial answer is kept in the item's file
+    // and ranges, where it counts for the download.
+    std::function<RangeTestAnswer(DownloadItem&)> test_random_access;
     // span_fetch: the bytes received into the item's file and ranges.
     std::function<std::int32_t(DownloadItem&, std::int32_t start, std::int32_t length)> fetch_span;
 };
@@ -70,6 +77,9 @@ class MediaSession final : public MontageLink {
         std::function<void(std::chrono::milliseconds)> serve_messages;
         // Closes the Edit Download Data (Advanced) dialog that holds an Info-held download.
         std::function<void(DownloadItem&)> release_info_hold;
+        // Answers the question whether to open a file that does not end in ".avi"; empty: the
+        // host's message box asks it.
+        std::function<bool()> accept_other_format;
     };
 
     // `env` is the controller's TransferEnv: settings, host (message boxes), link (2777).
@@ -104,6 +114,10 @@ class MediaSession final : public MontageLink {
     bool is_open() const;
     bool busy() const;
     bool cancel_mode() const { return work_.cancel_mode.load(); }
+    // How the last open ended: None once the media opened. Read it when no worker runs.
+    MontageOutcome open_outcome() const;
+    // The last frame that failed since the last open; None when none did.
+    MontageOutcome frame_failure() const { return work_.last_frame_failure(); }
     // The open video's header; nullopt when no media is open or a worker runs.
     std::optional<MediaHeader> media_header() const;
 
@@ -121,6 +135,10 @@ class MediaSession final : public MontageLink {
     void open_thread();
     bool open_media(DownloadItem& item);
     bool learn_size(DownloadItem& item);
+    bool accept_other_format();
+    // The open failed: the item's status text says why, the outcome records it.
+    bool fail_open(DownloadItem& item, MontageFailure failure, std::string_view text);
+    void set_open_outcome(MontageFailure failure, std::string_view text);
     void get_frame_thread(std::int64_t index);
     void install_hooks(DownloadItem& item);
     void wait_for_worker_end(DownloadItem& item);
@@ -141,6 +159,7 @@ class MediaSession final : public MontageLink {
     std::condition_variable idle_signal_;
     bool media_open_ = false;
     bool busy_ = false;
+    MontageOutcome open_outcome_;
     DownloadList::ItemPtr item_;  // the held item; keeps it alive if the list drops it
 
     // Worker's while it runs, otherwise the controller thread's.

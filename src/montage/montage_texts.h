@@ -31,6 +31,12 @@ inline constexpr std::string_view kNoSizeText =
 inline constexpr std::string_view kNoRandomAccessText =
     "Server doesn't Support Random Access. Random Access is Required for Opening Media Files";
 inline constexpr std::string_view kOpenFailedText = "Error Opening the AVI File";
+// The same failure where the file itself is at fault: what is wrong with it.
+inline constexpr std::string_view kNotAviText = "Error Opening the AVI File: Not an AVI File";
+inline constexpr std::string_view kUnknownFormatText =
+    "Error Opening the AVI File: Unknown or Unsupported Media Format";
+inline constexpr std::string_view kDamagedHeaderText =
+    "Error Opening the AVI File: The File's Header is Damaged or Incomplete";
 inline constexpr std::string_view kNoVideoStreamText = "Error Finding a Video Stream";
 inline constexpr std::string_view kInfoUnreadableText =
     "Unable to Extract AVI Info, File may be Corrupted";

@@ -63,6 +63,21 @@ void MontageWork::show_result(std::string_view text, std::string_view prefix) {
     view.set_status_line(with_download_amount(prefix.substr(0, kStatusPrefixLimit), amount));
 }
 
+void MontageWork::record_frame_failure(MontageFailure failure, std::string_view text) {
+    std::lock_guard guard(failure_mutex_);
+    frame_failure_ = {failure, std::string(text)};
+}
+
+MontageOutcome MontageWork::last_frame_failure() const {
+    std::lock_guard guard(failure_mutex_);
+    return frame_failure_;
+}
+
+void MontageWork::clear_frame_failure() {
+    std::lock_guard guard(failure_mutex_);
+    frame_failure_ = {};
+}
+
 void MontageWork::show_cancel_button(bool enabled) {
     view.set_get_frame_enabled(enabled);
     cancel_mode = true;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "montage/media_file.h"
+#include "montage/montage_outcome.h"
 #include "montage/montage_view.h"
 
 namespace rg {
@@ -51,6 +52,11 @@ class MontageWork {
     // becomes the status prefix) with the download amount.
     void show_result(std::string_view text, std::string_view prefix);
 
+    // The last frame that failed since clear_frame_failure(), and why. Any thread.
+    void record_frame_failure(MontageFailure failure, std::string_view text);
+    MontageOutcome last_frame_failure() const;
+    void clear_frame_failure();
+
     // Get Frame button states: "Cancel" (cancel mode) or "&Get Frame#" (idle).
     void show_cancel_button(bool enabled);
     void show_idle_button(bool enabled);
@@ -59,6 +65,8 @@ class MontageWork {
     std::atomic<std::int64_t> downloaded_{0};
     std::mutex prefix_mutex_;
     std::string prefix_;
+    mutable std::mutex failure_mutex_;
+    MontageOutcome frame_failure_;
 };
 
 }  // namespace rg

@@ -7,8 +7,12 @@
 #include <vector>
 
 #include "media_file_fixture.h"
+#include "montage/auto_montage.h"
 #include "montage/media_file.h"
+#include "montage/montage_work.h"
 #include "montage/remote_media_reader.h"
+#include "support/fault_http_server.h"
+#include "support/recording_montage_view.h"
 #include "support/temp_dir.h"
 
 extern "C" {
@@ -327,6 +331,30 @@ TEST(MediaFileTest, EmptyChunksRepeatTheFrameBeforeThem) {
         expect_frame(video.media(), "gap.avi", frame, shown);
 }
 
+TEST(MediaFileTest, AnEmptyChunkInAReorderedStreamRepeatsTheFrameBeforeIt) {
+    // H.264 with B-frames and MP3 audio; chunk 5 is empty where a dropped frame made the decode
+    // times jump. The complete file decodes to 19 pictures: frame 5 shows picture 4, and every
+    // frame after it the picture one before its number.
+    const std::string name = "h264_mp3.avi";
+    const auto shown = [](std::int64_t frame) {
+        return frame <= 5 ? std::min<std::int64_t>(frame, 4) : frame - 1;
+    };
+    {
+        OpenedVideo video = OpenedVideo::fixture(name);
+        ASSERT_TRUE(video.opened());
+        ASSERT_EQ(video.media().header().frame_count, 20u);
+        EXPECT_EQ(video.media().key_frame_at_or_before(15), 11);
+        for (std::int64_t frame = 0; frame < 20; ++frame)
+            expect_frame(video.media(), name, frame, shown(frame));
+    }
+    // Each frame on its own, from its key frame, as the AutoMontage and Get Frame ask for them.
+    for (std::int64_t frame : {19, 11, 12, 5, 6, 4, 1}) {
+        OpenedVideo video = OpenedVideo::fixture(name);
+        ASSERT_TRUE(video.opened());
+        expect_frame(video.media(), name, frame, shown(frame));
+    }
+}
+
 TEST(MediaFileTest, AFourccWithoutDecoderOpensButDecodesNothing) {
     OpenedVideo video = OpenedVideo::fixture("unknown_fourcc.avi");
     ASSERT_EQ(video.result(), MediaOpenResult::Ok);
@@ -347,7 +375,7 @@ TEST(MediaFileTest, FramesOutsideTheVideoAreMissing) {
 
 TEST(MediaFileTest, OtherContainersOpenWhenAnyFormatIsAllowed) {
     for (const char* name : {"clip.mp4", "clip.mkv"}) {
-        EXPECT_EQ(OpenedVideo::fixture(name).result(), MediaOpenResult::OpenFailed) << name;
+        EXPECT_EQ(OpenedVideo::fixture(name).result(), MediaOpenResult::NotAvi) << name;
 
         OpenedVideo video = OpenedVideo::fixture(name, true);
         ASSERT_EQ(video.result(), MediaOpenResult::Ok) << name;
@@ -437,10 +465,67 @@ TEST(MediaFileTest, ImplausibleHeadersAreRefused) {
         put32(data, p.at, p.value);
         EXPECT_EQ(OpenedVideo(data).result(), p.result) << p.at << "=" << p.value;
     }
-    for (std::size_t cut : {0, 11, 100, 3000}) {
-        EXPECT_EQ(OpenedVideo(xvid_bytes().substr(0, cut)).result(), MediaOpenResult::OpenFailed)
-            << cut;
+    // Too short for an AVI at all, or cut inside the header.
+    const std::pair<std::size_t, MediaOpenResult> cuts[] = {{0, MediaOpenResult::NotAvi},
+                                                            {11, MediaOpenResult::NotAvi},
+                                                            {100, MediaOpenResult::DamagedHeader},
+                                                            {3000, MediaOpenResult::DamagedHeader}};
+    for (const auto& [cut, result] : cuts)
+        EXPECT_EQ(OpenedVideo(xvid_bytes().substr(0, cut)).result(), result) << cut;
+}
+
+TEST(MediaFileTest, AFileThatDoesNotOpenSaysWhatIsWrongWithIt) {
+    const std::string text = "This is not a video, only text served under a video's name.\n";
+    EXPECT_EQ(OpenedVideo(text).result(), MediaOpenResult::NotAvi);
+    EXPECT_EQ(OpenedVideo::fixture("clip.mp4").result(), MediaOpenResult::NotAvi);
+    EXPECT_EQ(OpenedVideo::fixture("damaged_header.avi").result(), MediaOpenResult::DamagedHeader);
+    EXPECT_EQ(OpenedVideo(text, true).result(), MediaOpenResult::UnknownFormat);
+    // A fetch that fails is no fault of the file.
+    auto remote = std::make_unique<FakeRemoteFile>(xvid_bytes());
+    remote->fail_after(0);
+    RemoteMediaReader reader(remote->item(), remote->fetcher(), ReaderSettings{});
+    MediaOpenResult result = MediaOpenResult::Ok;
+    EXPECT_EQ(open_media_file(reader, MediaOpenOptions{}, result), nullptr);
+    EXPECT_EQ(result, MediaOpenResult::OpenFailed);
+}
+
+TEST(MediaFileTest, APlaylistOpensNoOtherInput) {
+    // Playlists whose entries the demuxer would fetch by itself, outside the download: a local
+    // server logs every request that reaches it.
+    test::FaultHttpServer server;
+    ASSERT_TRUE(server.ok()) << server.error();
+    const std::string playlists[] = {
+        "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=100000\n" + server.url("/gen/512/variant.m3u8") +
+            "\n",
+        "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\n" + server.url("/gen/4096/seg.ts") +
+            "\n#EXT-X-ENDLIST\n",
+    };
+    for (const std::string& playlist : playlists) {
+        OpenedVideo video(playlist, true);
+        EXPECT_EQ(video.result(), MediaOpenResult::UnknownFormat) << playlist;
+        EXPECT_LE(video.remote().fetched_bytes(), static_cast<std::int64_t>(playlist.size()));
     }
+    EXPECT_EQ(server.stats().requests, 0);
+}
+
+TEST(MediaFileTest, ATruncatedAviKeepsTheMontageInOrder) {
+    // The file ends after some 40 of the 75 frames its header counts, without an index: its key
+    // frames are unknown, and the frames past the cut are missing, not the last one repeated.
+    OpenedVideo video = OpenedVideo::fixture("truncated.avi");
+    ASSERT_TRUE(video.opened());
+    EXPECT_EQ(video.media().key_frame_at_or_before(37), -1);
+    test::RecordingMontageView view;
+    MontageWork work(view);
+    work.item = &video.remote().item();
+    work.media = &video.media();
+    run_auto_montage(work, 7);
+    const std::vector<std::int32_t> numbers = view.storyboard_numbers();
+    ASSERT_FALSE(numbers.empty());
+    EXPECT_EQ(numbers.front(), 8);
+    EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
+    EXPECT_EQ(std::adjacent_find(numbers.begin(), numbers.end()), numbers.end());
+    Picture picture;
+    EXPECT_EQ(video.media().decode_frame(74, picture), FrameResult::FrameMissing);
 }
 
 TEST(MediaFileTest, AFrameCountBeyondTheIndexIsCutToTheIndex) {

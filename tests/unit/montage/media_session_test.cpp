@@ -129,7 +129,7 @@ class MediaSessionTest : public ::testing::Test {
         n.test_random_access = [this](DownloadItem& item) {
             ++random_tests_;
             item.connection.resumable = ranges_ ? 1 : 0;
-            return 1;
+            return RangeTestAnswer{true, 0};
         };
         n.fetch_span = [](DownloadItem& item, std::int32_t start, std::int32_t length) {
             // What span_fetch reports for a held item.
@@ -271,6 +271,7 @@ TEST_F(MediaSessionTest, OpenRefusalsLeaveTheItemAsItWas) {
     auto mpg = add("d.mpg");
     host_.answers.push_back(MessageAnswer::No);
     session().open(mpg, 1, false);
+    EXPECT_EQ(session().open_outcome().failure, MontageFailure::NotTaken);
 
     const auto messages = host_.message_list();
     ASSERT_EQ(messages.size(), 3u);
@@ -318,25 +319,38 @@ TEST_F(MediaSessionTest, OpenThreadFailuresCloseTheMediaWithTheReason) {
     struct Case {
         std::function<void()> arrange;
         std::string status_text;
+        MontageFailure failure;
     };
     const std::vector<Case> cases = {
-        {[this] { probe_ok_ = false; }, "Media Closed (404: Not Found)"},
+        {[this] { probe_ok_ = false; }, "Media Closed (404: Not Found)",
+         MontageFailure::RequestFailed},
         {[this] { server_size_ = 0; },
          "Media Closed (Cannot Get File Size From Server. Size is Required for Opening Media "
-         "Files)"},
+         "Files)",
+         MontageFailure::NoSize},
         {[this] { ranges_ = false; },
          "Media Closed (Server doesn't Support Random Access. Random Access is Required for "
-         "Opening Media Files)"},
+         "Opening Media Files)",
+         MontageFailure::NoRandomAccess},
         {[this] { open_result_ = MediaOpenResult::OpenFailed; },
-         "Media Closed (Error Opening the AVI File)"},
+         "Media Closed (Error Opening the AVI File)", MontageFailure::ReadFailed},
+        {[this] { open_result_ = MediaOpenResult::NotAvi; },
+         "Media Closed (Error Opening the AVI File: Not an AVI File)", MontageFailure::NotAvi},
+        {[this] { open_result_ = MediaOpenResult::DamagedHeader; },
+         "Media Closed (Error Opening the AVI File: The File's Header is Damaged or Incomplete)",
+         MontageFailure::DamagedHeader},
+        {[this] { open_result_ = MediaOpenResult::UnknownFormat; },
+         "Media Closed (Error Opening the AVI File: Unknown or Unsupported Media Format)",
+         MontageFailure::UnknownFormat},
         {[this] { open_result_ = MediaOpenResult::NoVideoStream; },
-         "Media Closed (Error Finding a Video Stream)"},
+         "Media Closed (Error Finding a Video Stream)", MontageFailure::NoVideoStream},
         {[this] { open_result_ = MediaOpenResult::InfoUnreadable; },
-         "Media Closed (Unable to Extract AVI Info, File may be Corrupted)"},
+         "Media Closed (Unable to Extract AVI Info, File may be Corrupted)",
+         MontageFailure::InfoUnreadable},
         {[this] { video_->codec = CodecStatus::StreamInfoUnreadable; },
-         "Media Closed (Error Extracting Video Stream Info)"},
+         "Media Closed (Error Extracting Video Stream Info)", MontageFailure::StreamInfoUnreadable},
         {[this] { video_->codec = CodecStatus::CodecInfoUnreadable; },
-         "Media Closed (Error Extracting Video Stream Info)"},
+         "Media Closed (Error Extracting Video Stream Info)", MontageFailure::StreamInfoUnreadable},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -350,6 +364,7 @@ TEST_F(MediaSessionTest, OpenThreadFailuresCloseTheMediaWithTheReason) {
         open(item);
         SCOPED_TRACE(c.status_text);
         expect_closed(*item, c.status_text);
+        EXPECT_EQ(session().open_outcome().failure, c.failure);
     }
     EXPECT_TRUE(host_.message_list().empty());
 }
@@ -361,8 +376,10 @@ TEST_F(MediaSessionTest, NoDecoderKeepsTheSessionOpen) {
     ASSERT_TRUE(session().is_open());
     EXPECT_EQ(view_.info()[4], "Codec: <Not Found>");
 
+    EXPECT_FALSE(session().open_outcome().failed());
     get_frame("3");
     EXPECT_EQ(item->status_text(), "Error Finding Decompressor Codec");
+    EXPECT_EQ(session().frame_failure().failure, MontageFailure::NoDecoder);
     EXPECT_TRUE(session().is_open());
     EXPECT_TRUE(view_.storyboard().empty());
 }
