@@ -22,8 +22,7 @@ using namespace std::chrono_literals;
 constexpr auto kDeadline = 60s;
 
 std::string fixture_folder() {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "fixtures" / "video")
-        .string();
+    return (std::filesystem::path(RG_FIXTURE_DIR) / "video").string();
 }
 
 struct Span {

@@ -39,8 +39,7 @@ constexpr double kMeanChannelTolerance = 1.0;
 constexpr int kMaxChannelTolerance = 16;
 
 std::string fixture_folder() {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "fixtures" / "video")
-        .string();
+    return (std::filesystem::path(RG_FIXTURE_DIR) / "video").string();
 }
 
 std::string fixture(const std::string& name) {

@@ -23,8 +23,7 @@
 namespace rg::test {
 
 inline std::string video_fixture(const std::string& name) {
-    const std::filesystem::path here = std::filesystem::path(__FILE__).parent_path();
-    return (here / ".." / ".." / "fixtures" / "video" / name).lexically_normal().string();
+    return (std::filesystem::path(RG_FIXTURE_DIR) / "video" / name).string();
 }
 
 struct FetchedSpan {
