@@ -36,16 +36,6 @@ std::string format_text(std::string_view format, unsigned a, unsigned b) {
     return text;
 }
 
-// The credentials to send: the item's stored Base64 forms when either is set.
-std::optional<Credentials> item_credentials(DownloadItem& item) {
-    auto data = item.lock();
-    Credentials c{std::string(field_text(data->saved.user_name)),
-                  std::string(field_text(data->saved.password))};
-    if (c.user_name.empty() && c.password.empty())
-        return std::nullopt;
-    return c;
-}
-
 // Ends a span that cannot go on: the text is shown, the run stops (a Montage read just fails).
 std::int32_t abandon_span(DownloadItem& item, std::string_view text, std::int32_t received,
                           TransferEnv& env) {
