@@ -40,7 +40,7 @@ bool MontageRun::start(const MontageTarget& target, std::optional<std::int32_t> 
     const auto url = checked_url(target.url);
     if (!url)
         return false;
-    if (protocol_for_url(*url) != Protocol::Http) {
+    if (protocol_for_url(url->url) != Protocol::Http) {
         host_->message_box(kHttpOnlyText, kInvalidProtocolCaption, MessageButtons::Ok,
                            MessageIcon::Error);
         return false;
@@ -53,10 +53,12 @@ bool MontageRun::start(const MontageTarget& target, std::optional<std::int32_t> 
             [count = *auto_frame_count](Settings& settings) { settings.AutoFrameCount = count; });
     }
 
-    item_ = find_by_url(tool_.list, *url);
-    if (item_ == nullptr) {
+    item_ = find_by_url(tool_.list, url->url);
+    if (item_ != nullptr) {
+        give_url_credentials(tool_, *item_, *url);
+    } else {
         // The session's own question, asked before a download is made for nothing.
-        if (!has_avi_suffix(proposed_file_name(*url)) &&
+        if (!has_avi_suffix(proposed_file_name(url->url)) &&
             host_->message_box(kInvalidMediaText, kInvalidMediaCaption, MessageButtons::YesNo,
                                MessageIcon::Warning) != MessageAnswer::Yes) {
             return false;
