@@ -175,7 +175,13 @@ UrlWithoutUserInfo take_user_info(std::string_view url) {
     if (colon != std::string_view::npos)
         user_info.password = percent_decoded(info.substr(colon + 1));
     out.user_info = std::move(user_info);
-    out.url = std::string(text.substr(0, authority.start)).append(text.substr(authority.host));
+    // Without a host after the '@' the URL names no server; it is left whole rather than let a
+    // "//" after the '@' start an authority of its own.
+    const bool host_follows = authority.host < text.size() &&
+                              kAuthorityEnd.find(text[authority.host]) == std::string_view::npos;
+    out.url = host_follows
+                  ? std::string(text.substr(0, authority.start)).append(text.substr(authority.host))
+                  : std::string(text);
     return out;
 }
 

@@ -57,7 +57,8 @@ struct UrlWithoutUserInfo {
 };
 
 // Takes the user info out of the authority split_url finds, as curl and wget read it: the user
-// name up to the first ':', the password after it, both percent-decoded.
+// name up to the first ':', the password after it, both percent-decoded. When no host follows
+// the '@', the URL is left as it is (and names no server).
 UrlWithoutUserInfo take_user_info(std::string_view url);
 
 }  // namespace rg

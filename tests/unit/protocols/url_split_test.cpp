@@ -82,6 +82,12 @@ TEST(UrlSplit, TakeUserInfoDecodesItAndLeavesTheRest) {
     EXPECT_EQ(taken.user_info->user_name, "anonymous");
     EXPECT_EQ(taken.user_info->password, "");
 
+    // No host after the '@': nothing is taken out, so "//" cannot start another authority.
+    taken = take_user_info("ftp@//host");
+    EXPECT_EQ(taken.url, "ftp@//host");
+    EXPECT_TRUE(taken.user_info);
+    EXPECT_EQ(split_url(taken.url).host, "");
+
     taken = take_user_info("http://h/a@b");
     EXPECT_EQ(taken.url, "http://h/a@b");
     EXPECT_FALSE(taken.user_info);
