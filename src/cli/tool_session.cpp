@@ -8,7 +8,6 @@
 #include "engine/credentials.h"
 #include "intake/file_naming.h"
 #include "intake/url_canonical.h"
-#include "platform/ascii_text.h"
 #include "platform/data_dir.h"
 #include "platform/local_file.h"
 
