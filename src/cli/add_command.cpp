@@ -15,9 +15,9 @@ namespace rg {
 namespace {
 
 // Every refusal the intake would show in a message box; the command prints it on the URL's line.
-constexpr AddStatus kShownRefusals[] = {AddStatus::kEncodingFailed, AddStatus::kInvalidProtocol,
-                                        AddStatus::kInvalidHost, AddStatus::kAlreadyListed,
-                                        AddStatus::kCredentialsTooLong};
+constexpr AddStatus kShownRefusals[] = {
+    AddStatus::kEncodingFailed, AddStatus::kInvalidProtocol,    AddStatus::kInvalidHost,
+    AddStatus::kAlreadyListed,  AddStatus::kCredentialsTooLong, AddStatus::kCredentialsUnusable};
 
 struct AddOptions {
     std::vector<std::string_view> sources;  // URLs and patterns

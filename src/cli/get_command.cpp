@@ -58,11 +58,13 @@ int run_get(const std::string& data_dir, const std::vector<std::string>& urls,
             all_added = false;
             continue;
         }
-        DownloadList::ItemPtr item = find_by_url(s.list, *url);
-        if (item == nullptr && !copy) {
-            if (const auto done = finished_file(s.list, *folder, *url)) {
+        DownloadList::ItemPtr item = find_by_url(s.list, url->url);
+        if (item != nullptr) {
+            give_url_credentials(s, *item, *url);
+        } else if (!copy) {
+            if (const auto done = finished_file(s.list, *folder, url->url)) {
                 std::printf("%s is already complete: %s (--copy downloads it again)\n",
-                            url->c_str(), done->c_str());
+                            url->url.c_str(), done->c_str());
                 ++already_complete;
                 continue;
             }
@@ -103,7 +105,7 @@ int run_info(const std::string& data_dir, const std::string& raw_url) {
     const auto url = checked_url(raw_url);
     if (!url)
         return kExitFailure;
-    if (protocol_for_url(*url) != Protocol::Http) {
+    if (protocol_for_url(url->url) != Protocol::Http) {
         std::fprintf(stderr, "rlg: info probes HTTP and HTTPS URLs only\n");
         return kExitFailure;
     }
@@ -113,25 +115,22 @@ int run_info(const std::string& data_dir, const std::string& raw_url) {
     HttpSession http(http_session_options(load_settings(ini), cookie_file_path(data_dir)));
 
     DownloadItem probe_item;
-    probe_item.lock()->set_url(*url);
-    apply_site_password(probe_item, passwords);
+    probe_item.lock()->set_url(url->url);
+    if (url->credentials)
+        set_item_credentials(probe_item, *url->credentials);
+    else
+        apply_site_password(probe_item, passwords);
     Connection& conn = probe_item.connection;
     conn.session = &http;
     conn.resumable = 1;
-    Credentials credentials;
-    {
-        auto data = probe_item.lock();
-        credentials = {std::string(field_text(data->saved.user_name)),
-                       std::string(field_text(data->saved.password))};
-    }
-    const bool with_credentials = !credentials.user_name.empty() || !credentials.password.empty();
+    const auto credentials = item_credentials(probe_item);
     bool named = false;
-    const int ok = probe_http(conn, *url, with_credentials ? &credentials : nullptr, &named);
+    const int ok = probe_http(conn, url->url, credentials ? &*credentials : nullptr, &named);
     if (ok != 1 && conn.status_code == 0) {
         std::fprintf(stderr, "rlg: %s\n", conn.response_text().c_str());
         return kExitFailure;
     }
-    std::printf("URL:          %s\n", url->c_str());
+    std::printf("URL:          %s\n", url->url.c_str());
     std::printf("Status:       %d %s\n", conn.status_code, conn.reason_text().c_str());
     if (conn.content_length > 0) {
         std::printf("Size:         %d bytes (%s)\n", conn.content_length,

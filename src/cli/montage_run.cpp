@@ -41,7 +41,7 @@ bool MontageRun::start(const MontageTarget& target, std::optional<std::int32_t> 
     const auto url = checked_url(target.url);
     if (!url)
         return false;
-    if (protocol_for_url(*url) != Protocol::Http) {
+    if (protocol_for_url(url->url) != Protocol::Http) {
         host_->message_box(kHttpOnlyText, kInvalidProtocolCaption, MessageButtons::Ok,
                            MessageIcon::Error);
         return false;
@@ -54,10 +54,12 @@ bool MontageRun::start(const MontageTarget& target, std::optional<std::int32_t> 
             [count = *auto_frame_count](Settings& settings) { settings.AutoFrameCount = count; });
     }
 
-    item_ = find_by_url(tool_.list, *url);
-    if (item_ == nullptr) {
+    item_ = find_by_url(tool_.list, url->url);
+    if (item_ != nullptr) {
+        give_url_credentials(tool_, *item_, *url);
+    } else {
         // The session's own question, asked before a download is made for nothing.
-        if (!has_avi_suffix(proposed_file_name(*url)) && !host_->accept_other_format())
+        if (!has_avi_suffix(proposed_file_name(url->url)) && !host_->accept_other_format())
             return false;
         item_ = add_item(tool_, *url, *folder);
         if (item_ == nullptr)

@@ -7,7 +7,7 @@
 
 #include "engine/credentials.h"
 #include "intake/file_naming.h"
-#include "platform/ascii_text.h"
+#include "intake/url_canonical.h"
 #include "platform/data_dir.h"
 #include "platform/local_file.h"
 #include "protocols/url_split.h"
@@ -73,35 +73,49 @@ std::optional<std::string> absolute_folder(const std::string& folder) {
     return path;
 }
 
-std::optional<std::string> checked_url(std::string url) {
-    if (url.find_first_of("\r\n\t") != std::string::npos || url.size() >= SavedBlock::kUrlSize) {
-        std::fprintf(stderr, "rlg: %s: not a usable URL\n", url.c_str());
+std::optional<ToolUrl> checked_url(std::string_view text) {
+    const std::string shown(text);
+    const CheckedUrl checked = check_new_url(text);
+    if (checked.status != AddStatus::kAdded) {
+        std::fprintf(stderr, "rlg: %s: %s\n", shown.c_str(),
+                     std::string(describe(checked.status)).c_str());
         return std::nullopt;
     }
-    const SplitUrl parts = split_url(url, kIntakeSplitCapacities);
-    if (parts.scheme != "HTTP" && parts.scheme != "HTTPS" && parts.scheme != "FTP") {
-        std::fprintf(stderr, "rlg: %s: Invalid Protocol, only HTTP, HTTPS and FTP are allowed\n",
-                     url.c_str());
-        return std::nullopt;
+    ToolUrl url{checked.url, std::nullopt};
+    if (checked.user_info) {
+        const UrlUserInfo& info = *checked.user_info;
+        const EncodedCredentials credentials = encode_credentials(info.user_name, info.password);
+        if (credentials.problem != CredentialProblem::kNone) {
+            const AddStatus status = credentials.problem == CredentialProblem::kTooLong
+                                         ? AddStatus::kCredentialsTooLong
+                                         : AddStatus::kCredentialsUnusable;
+            std::fprintf(stderr, "rlg: %s: %s\n", checked.url.c_str(),
+                         std::string(describe(status)).c_str());
+            return std::nullopt;
+        }
+        if (!info.user_name.empty() || !info.password.empty())
+            url.credentials = credentials.encoded;
     }
-    if (parts.host.empty()) {
-        std::fprintf(stderr, "rlg: %s: Invalid Host\n", url.c_str());
-        return std::nullopt;
-    }
-    if (parts.path.empty())
-        url += "/";
     return url;
 }
 
 DownloadList::ItemPtr find_by_url(const DownloadList& list, std::string_view url) {
     for (const auto& item : list) {
-        if (equal_ignoring_case(item->url(), url))
+        if (same_url(item->url(), url))
             return item;
     }
     return nullptr;
 }
 
-DownloadList::ItemPtr add_item(ToolSession& s, const std::string& url, const std::string& folder) {
+void give_url_credentials(ToolSession& s, DownloadItem& item, const ToolUrl& url) {
+    if (!url.credentials)
+        return;
+    set_item_credentials(item, *url.credentials);
+    s.list_file.save(s.list);
+}
+
+DownloadList::ItemPtr add_item(ToolSession& s, const ToolUrl& tool_url, const std::string& folder) {
+    const std::string& url = tool_url.url;
     const auto path = free_local_path(folder, proposed_file_name(url));
     if (!path || path->size() >= SavedBlock::kPathSize) {
         std::fprintf(stderr, "rlg: %s: no free file name in %s\n", url.c_str(), folder.c_str());
@@ -121,7 +135,10 @@ DownloadList::ItemPtr add_item(ToolSession& s, const std::string& url, const std
         data->set_local_path(*path);
         data->saved.resumable = protocol == Protocol::Http ? 1 : 0;
     }
-    apply_site_password(item, s.passwords);
+    if (tool_url.credentials)
+        set_item_credentials(item, *tool_url.credentials);
+    else
+        apply_site_password(item, s.passwords);
     s.list_file.save(s.list);
     return s.list.shared_at(s.list.index_of(&item));
 }

@@ -6,6 +6,18 @@ namespace rg {
 
 namespace {
 
+constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kDelete = 0x7F;
+
+bool has_control_character(std::string_view text) {
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < kFirstPrintable || byte == kDelete)
+            return true;
+    }
+    return false;
+}
+
 // Stores the encoded form in a credential field; a value without one leaves the field alone.
 bool store_credential(char (&field)[SavedBlock::kCredentialSize], std::string_view plain) {
     const auto encoded = encode_credential(plain);
@@ -16,6 +28,37 @@ bool store_credential(char (&field)[SavedBlock::kCredentialSize], std::string_vi
 }
 
 }  // namespace
+
+std::optional<Credentials> item_credentials(DownloadItem& item) {
+    auto data = item.lock();
+    Credentials c{std::string(field_text(data->saved.user_name)),
+                  std::string(field_text(data->saved.password))};
+    if (c.user_name.empty() && c.password.empty())
+        return std::nullopt;
+    return c;
+}
+
+EncodedCredentials encode_credentials(std::string_view user_name, std::string_view password) {
+    EncodedCredentials result;
+    if (has_control_character(user_name) || has_control_character(password)) {
+        result.problem = CredentialProblem::kControlCharacter;
+        return result;
+    }
+    const auto user = encode_credential(user_name);
+    const auto pass = encode_credential(password);
+    if (!user || !pass) {
+        result.problem = CredentialProblem::kTooLong;
+        return result;
+    }
+    result.encoded = Credentials{*user, *pass};
+    return result;
+}
+
+void set_item_credentials(DownloadItem& item, const Credentials& encoded) {
+    auto data = item.lock();
+    set_field_text(data->saved.user_name, encoded.user_name);
+    set_field_text(data->saved.password, encoded.password);
+}
 
 ApplyCredentialsResult apply_credentials(std::string_view user_name, std::string_view password,
                                          bool remember, std::span<DownloadItem* const> targets,
@@ -44,13 +87,10 @@ bool apply_site_password(DownloadItem& item, const SitePasswordList& passwords) 
     const auto entry = passwords.find(item.url());
     if (!entry)
         return false;
-    const auto user = encode_credential(entry->user_name);
-    const auto pass = encode_credential(entry->password);
-    if (!user || !pass)
+    const EncodedCredentials credentials = encode_credentials(entry->user_name, entry->password);
+    if (credentials.problem != CredentialProblem::kNone)
         return false;
-    auto data = item.lock();
-    set_field_text(data->saved.user_name, *user);
-    set_field_text(data->saved.password, *pass);
+    set_item_credentials(item, credentials.encoded);
     return true;
 }
 

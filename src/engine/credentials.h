@@ -1,12 +1,35 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string_view>
 
 #include "engine/download_item.h"
+#include "protocols/transfer_ops.h"
 #include "settings/site_passwords.h"
 
 namespace rg {
+
+// The credentials every request for the item carries (spans, retries, the Montage's probe and
+// range test): its Base64 user name and password when either is set, else none.
+std::optional<Credentials> item_credentials(DownloadItem& item);
+
+enum class CredentialProblem {
+    kNone,
+    kTooLong,           // more than 87 characters: no room in the item's fields
+    kControlCharacter,  // a byte below 32 or 127, which no server's login may carry
+};
+
+struct EncodedCredentials {
+    CredentialProblem problem = CredentialProblem::kNone;
+    Credentials encoded;  // Base64, when there is no problem
+};
+
+// The forms the item's fields keep of a plain user name and password.
+EncodedCredentials encode_credentials(std::string_view user_name, std::string_view password);
+
+// Stores Base64 credentials (from encode_credentials) in the item's fields.
+void set_item_credentials(DownloadItem& item, const Credentials& encoded);
 
 struct ApplyCredentialsResult {
     bool fields_fit = true;  // false: a value too long for its field left that field as it was
@@ -19,7 +42,8 @@ ApplyCredentialsResult apply_credentials(std::string_view user_name, std::string
                                          bool remember, std::span<DownloadItem* const> targets,
                                          SitePasswordList& passwords);
 
-// Gives the item the first remembered credentials whose site occurs in its URL. False when none
+// Gives the item the first remembered credentials whose site matches its URL
+// (SitePasswordList::find). False when none
 // matched or they did not fit the item's fields.
 bool apply_site_password(DownloadItem& item, const SitePasswordList& passwords);
 

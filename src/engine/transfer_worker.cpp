@@ -38,16 +38,6 @@ std::string format_text(std::string_view format, unsigned a, unsigned b) {
     return text;
 }
 
-// The credentials to send: the item's stored Base64 forms when either is set.
-std::optional<Credentials> item_credentials(DownloadItem& item) {
-    auto data = item.lock();
-    Credentials c{std::string(field_text(data->saved.user_name)),
-                  std::string(field_text(data->saved.password))};
-    if (c.user_name.empty() && c.password.empty())
-        return std::nullopt;
-    return c;
-}
-
 }  // namespace
 
 std::optional<SpanPlan> plan_first_missing_span(const RangeList& ranges, std::int32_t total_size) {

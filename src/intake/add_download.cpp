@@ -17,11 +17,6 @@ namespace {
 // A host that keeps answering Yes while offering the same unusable file would loop for ever.
 constexpr int kMostChoiceRounds = 100;
 
-struct Credentials {
-    std::string user_name;  // Base64
-    std::string password;   // Base64
-};
-
 void show_refusal(Host& host, AddStatus status) {
     const AddMessage message = add_refusal_message(status);
     if (!message.text.empty())
@@ -164,19 +159,35 @@ AddStatus settle_local_file(AddContext& context, const AddRequest& request, std:
 }
 
 struct GivenCredentials {
-    bool fit = true;
-    std::optional<Credentials> encoded;  // none: no user name given
+    AddStatus status = AddStatus::kAdded;
+    std::optional<Credentials> encoded;  // none: no credentials given
 };
+
+GivenCredentials encoded(std::string_view user_name, std::string_view password) {
+    const EncodedCredentials result = encode_credentials(user_name, password);
+    switch (result.problem) {
+        case CredentialProblem::kNone:
+            return {AddStatus::kAdded, result.encoded};
+        case CredentialProblem::kTooLong:
+            return {AddStatus::kCredentialsTooLong, std::nullopt};
+        case CredentialProblem::kControlCharacter:
+            break;
+    }
+    return {AddStatus::kCredentialsUnusable, std::nullopt};
+}
 
 // The Base64 forms of the request's credentials, checked before anything else happens.
 GivenCredentials given_credentials(const AddRequest& request) {
     if (!request.user_name || request.user_name->empty())
         return {};
-    const auto user = encode_credential(*request.user_name);
-    const auto pass = encode_credential(request.password.value_or(std::string()));
-    if (!user || !pass)
-        return {false, std::nullopt};
-    return {true, Credentials{*user, *pass}};
+    return encoded(*request.user_name, request.password.value_or(std::string()));
+}
+
+// The credentials a URL carried in front of its host; typed ones take precedence.
+GivenCredentials url_credentials(const std::optional<UrlUserInfo>& user_info) {
+    if (!user_info || (user_info->user_name.empty() && user_info->password.empty()))
+        return {};
+    return encoded(user_info->user_name, user_info->password);
 }
 
 AddResult refuse(Host& host, AddStatus status) {
@@ -198,13 +209,18 @@ AddContext add_context(Controller& controller, SettingsStore& settings, SitePass
 }
 
 AddResult add_download(AddContext& context, const AddRequest& request) {
-    const auto credentials = given_credentials(request);
-    if (!credentials.fit)
-        return refuse(context.host, AddStatus::kCredentialsTooLong);
+    GivenCredentials credentials = given_credentials(request);
+    if (credentials.status != AddStatus::kAdded)
+        return refuse(context.host, credentials.status);
 
     CheckedUrl checked = check_new_url(request.url);
     if (checked.status != AddStatus::kAdded)
         return refuse(context.host, checked.status);
+    if (!credentials.encoded) {
+        credentials = url_credentials(checked.user_info);
+        if (credentials.status != AddStatus::kAdded)
+            return refuse(context.host, credentials.status);
+    }
     if (url_is_listed(context.list, checked.url))
         return refuse(context.host, AddStatus::kAlreadyListed);
 
@@ -222,12 +238,10 @@ AddResult add_download(AddContext& context, const AddRequest& request) {
         data->set_local_path(path);
         data->saved.resumable = checked.protocol == Protocol::Http ? 1 : 0;
         data->saved.scheduled = request.scheduled ? 1 : 0;
-        if (credentials.encoded) {
-            set_field_text(data->saved.user_name, credentials.encoded->user_name);
-            set_field_text(data->saved.password, credentials.encoded->password);
-        }
     }
-    if (!credentials.encoded)
+    if (credentials.encoded)
+        set_item_credentials(item, *credentials.encoded);
+    else
         apply_site_password(item, context.passwords);
     context.host.list_changed();
 

@@ -54,7 +54,8 @@ struct AddRequest {
     std::string url;
     // A chooser that fails ends the add instead of trying once more with "rename.me".
     bool no_fallback = false;
-    // Credentials in plain text; without a user name the remembered site passwords are used.
+    // Credentials in plain text. Without a user name those the URL carries in front of its host
+    // are used, and without those the remembered site passwords.
     std::optional<std::string> user_name;
     std::optional<std::string> password;
     bool scheduled = false;
@@ -70,6 +71,8 @@ struct AddResult {
 // Adds one download: canonical URL and its checks, a file name from the URL, the local file
 // chosen (from the folder, or through the save-file chooser), checked against the other
 // downloads and created empty, the item appended with its credentials, and the list saved.
+// Credentials the URL carries leave the stored URL for the item's fields, or are refused when
+// they do not fit them.
 // Every refusal that needs the user is shown through the host before returning; nothing is
 // added on any refusal.
 AddResult add_download(AddContext& context, const AddRequest& request);

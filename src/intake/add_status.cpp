@@ -15,6 +15,8 @@ AddMessage add_refusal_message(AddStatus status) {
             return {"Url is already in the List.", kErrorCaption};
         case AddStatus::kCredentialsTooLong:
             return {"User name and password may have at most 87 characters each.", kErrorCaption};
+        case AddStatus::kCredentialsUnusable:
+            return {"User name and password may not hold control characters.", kErrorCaption};
         default:
             return {};
     }

@@ -9,17 +9,18 @@ namespace rg {
 // How one attempt to add a download ended.
 enum class AddStatus {
     kAdded,
-    kNothingToAdd,        // quick add with an empty URL box
-    kCredentialsTooLong,  // a user name or password too long for the item's fields
-    kEncodingFailed,      // the URL has no canonical form that fits
-    kInvalidProtocol,     // neither HTTP, HTTPS nor FTP
-    kInvalidHost,         // no host, or one the clients would read differently
-    kAlreadyListed,       // the URL is in the list, ignoring case
-    kCancelled,           // the save-file chooser was cancelled
-    kChooserFailed,       // the chooser failed (and so did its "rename.me" retry, if tried)
-    kFileInUse,           // another download uses the file and no other was chosen
-    kFileNotCreated,      // the file could not be created and no other was chosen
-    kNoFreeName,          // numbering found no free name in the folder
+    kNothingToAdd,         // quick add with an empty URL box
+    kCredentialsTooLong,   // a user name or password too long for the item's fields
+    kCredentialsUnusable,  // a user name or password with control characters
+    kEncodingFailed,       // the URL has no canonical form that fits
+    kInvalidProtocol,      // neither HTTP, HTTPS nor FTP
+    kInvalidHost,          // no host, or one the clients would read differently
+    kAlreadyListed,        // the URL is in the list, ignoring case
+    kCancelled,            // the save-file chooser was cancelled
+    kChooserFailed,        // the chooser failed (and so did its "rename.me" retry, if tried)
+    kFileInUse,            // another download uses the file and no other was chosen
+    kFileNotCreated,       // the file could not be created and no other was chosen
+    kNoFreeName,           // numbering found no free name in the folder
 };
 
 // The message box shown for a refusal; `text` is empty when none is shown.

@@ -6,7 +6,7 @@
 
 #include "platform/ascii_text.h"
 #include "protocols/curl_global.h"
-#include "protocols/url_split.h"
+#include "protocols/ipv4_text.h"
 
 namespace rg {
 
@@ -28,6 +28,8 @@ constexpr long kLargestPort = 65535;
 constexpr int kDecimalBase = 10;
 // What the HTTP and FTP clients keep of a host.
 constexpr std::size_t kHostMax = kClientSplitCapacities.host - 1;
+// Passes of the checks over their own result before it must come out unchanged.
+constexpr int kMostCheckRounds = 3;
 
 struct UrlDeleter {
     void operator()(CURLU* url) const { curl_url_cleanup(url); }
@@ -130,36 +132,78 @@ bool is_plain_port(std::string_view text) {
     return true;
 }
 
-// The host as split_url reads it must be all of the authority, so that a user name, an IPv6
-// literal or an underscore cannot make the clients connect somewhere the URL does not name.
-bool host_is_whole_authority(std::string_view url) {
+// Where the host of a URL without user info is written: after the scheme's ':' and "//", up
+// to the first character split_url does not take into a host.
+struct HostSpan {
+    std::size_t start = 0;
+    std::size_t end = 0;  // of the host and its port
+};
+
+std::optional<HostSpan> host_span(std::string_view url) {
     std::size_t pos = url.find(':');
     if (pos == std::string_view::npos)
-        return false;
+        return std::nullopt;
     ++pos;
     if (url.substr(pos).starts_with(kAuthorityPrefix))
         pos += kAuthorityPrefix.size();
     std::size_t end = pos;
     while (end < url.size() && is_host_char(url[end]))
         ++end;
-    if (end < url.size() && kAuthorityEnd.find(url[end]) == std::string_view::npos)
-        return false;
-    const std::string_view authority = url.substr(pos, end - pos);
-    const auto colon = authority.find(':');
-    if (colon == std::string_view::npos)
-        return !authority.empty() && authority.size() <= kHostMax;
-    return colon > 0 && colon <= kHostMax && is_plain_port(authority.substr(colon + 1));
+    return HostSpan{pos, end};
 }
 
-}  // namespace
+// The host as split_url reads it must be all of the authority, written as split_url gives it,
+// so that a user name, an IPv6 literal, an underscore or a number in another notation cannot
+// make the clients connect somewhere the URL does not show.
+bool host_is_whole_authority(std::string_view url, const SplitUrl& parts) {
+    const auto span = host_span(url);
+    if (!span)
+        return false;
+    if (span->end < url.size() && kAuthorityEnd.find(url[span->end]) == std::string_view::npos)
+        return false;
+    const std::string_view authority = url.substr(span->start, span->end - span->start);
+    const auto colon = authority.find(':');
+    const std::string_view host = authority.substr(0, colon);
+    if (host.empty() || host.size() > kHostMax || !equal_ignoring_case(host, parts.host))
+        return false;
+    return colon == std::string_view::npos || is_plain_port(authority.substr(colon + 1));
+}
 
-std::optional<std::string> canonical_url(std::string_view text) {
+// A host written as a number in any notation the resolver takes is rewritten in its dotted
+// form, the address the connection goes to.
+void write_numeric_host_dotted(std::string& url) {
+    const auto span = host_span(url);
+    if (!span)
+        return;
+    const std::string_view authority =
+        std::string_view(url).substr(span->start, span->end - span->start);
+    const std::size_t host_length = std::min(authority.find(':'), authority.size());
+    const auto dotted = numeric_ipv4_host(authority.substr(0, host_length));
+    if (dotted)
+        url.replace(span->start, host_length, *dotted);
+}
+
+struct CanonicalUrl {
+    std::string url;
+    std::optional<UrlUserInfo> user_info;
+};
+
+// The canonical form of the text with the user info taken out of it. A URL starting with
+// "ftp://" (any case), and one whose scheme is neither HTTP nor HTTPS, is taken unchanged but
+// for its user info (the other schemes keep theirs, for the scheme check to refuse). HTTP and
+// HTTPS URLs, and text without a scheme (taken as HTTP), are parsed by libcurl: the scheme is
+// lowered, dot segments are resolved, an empty path becomes "/", a numeric host takes its
+// dotted form, and spaces, bytes above 127 and the characters "<>\^`{|} are percent-encoded
+// after the host. Nothing is decoded. Whitespace around the text is dropped. nullopt for text
+// with control characters, text libcurl refuses, or a result longer than its limit.
+std::optional<CanonicalUrl> canonical_url(std::string_view text) {
     text = trimmed(text);
     if (text.empty() || text.size() > kUrlMax || has_control_character(text))
         return std::nullopt;
     if (text.size() >= kFtpPrefix.size() &&
         equal_ignoring_case(text.substr(0, kFtpPrefix.size()), kFtpPrefix)) {
-        return std::string(text);
+        UrlWithoutUserInfo taken = take_user_info(text);
+        return CanonicalUrl{std::move(taken.url), std::move(taken.user_info)};
     }
 
     std::string url;
@@ -173,42 +217,87 @@ std::optional<std::string> canonical_url(std::string_view text) {
     } else {
         const std::string scheme = ascii_lowered(text.substr(0, scheme_end));
         if (scheme != "http" && scheme != "https")
-            return std::string(text);
+            return CanonicalUrl{std::string(text), std::nullopt};
         url = std::string(text);
     }
 
-    auto canonical = curl_canonical(encode_unsafe(url, scheme_end));
+    UrlWithoutUserInfo taken = take_user_info(url);
+    auto canonical = curl_canonical(encode_unsafe(taken.url, scheme_end));
     if (!canonical || canonical->size() > kCanonicalUrlMax)
         return std::nullopt;
-    return canonical;
+    return CanonicalUrl{std::move(*canonical), std::move(taken.user_info)};
 }
 
-CheckedUrl check_new_url(std::string_view text) {
+CheckedUrl refused(AddStatus status) {
     CheckedUrl checked;
-    auto canonical = canonical_url(text);
-    if (!canonical) {
-        checked.status = AddStatus::kEncodingFailed;
-        return checked;
-    }
-    const SplitUrl parts = split_url(*canonical, kIntakeSplitCapacities);
-    if (parts.scheme != "HTTP" && parts.scheme != "HTTPS" && parts.scheme != "FTP") {
-        checked.status = AddStatus::kInvalidProtocol;
-        return checked;
-    }
-    if (parts.host.empty() || !host_is_whole_authority(*canonical)) {
-        checked.status = AddStatus::kInvalidHost;
-        return checked;
-    }
-    if (parts.path.empty()) {
-        if (canonical->size() >= kUrlMax) {
-            checked.status = AddStatus::kEncodingFailed;
-            return checked;
-        }
-        *canonical += '/';
-    }
-    checked.protocol = parts.scheme == "FTP" ? Protocol::Ftp : Protocol::Http;
-    checked.url = std::move(*canonical);
+    checked.status = status;
     return checked;
+}
+
+// One pass of the checks. Its result need not pass them unchanged: libcurl decodes a host's
+// escapes after it has read the host as a number or not.
+CheckedUrl check_once(std::string_view text) {
+    auto canonical = canonical_url(text);
+    if (!canonical)
+        return refused(AddStatus::kEncodingFailed);
+    std::string& url = canonical->url;
+    const SplitUrl scheme_parts = split_url(url, kIntakeSplitCapacities);
+    if (scheme_parts.scheme != "HTTP" && scheme_parts.scheme != "HTTPS" &&
+        scheme_parts.scheme != "FTP") {
+        return refused(AddStatus::kInvalidProtocol);
+    }
+    write_numeric_host_dotted(url);
+    const SplitUrl parts = split_url(url, kIntakeSplitCapacities);
+    if (parts.host.empty() || parts.has_user_info || !host_is_whole_authority(url, parts))
+        return refused(AddStatus::kInvalidHost);
+    if (parts.path.empty()) {
+        if (url.size() >= kUrlMax)
+            return refused(AddStatus::kEncodingFailed);
+        url += '/';
+    }
+    CheckedUrl checked;
+    checked.protocol = parts.scheme == "FTP" ? Protocol::Ftp : Protocol::Http;
+    checked.url = std::move(url);
+    checked.user_info = std::move(canonical->user_info);
+    return checked;
+}
+
+}  // namespace
+
+CheckedUrl check_new_url(std::string_view text) {
+    CheckedUrl checked = check_once(text);
+    if (checked.status != AddStatus::kAdded)
+        return checked;
+    // The stored form must pass the checks unchanged, or what the list shows would not be what
+    // a later check (or libcurl) makes of it.
+    for (int round = 0; round < kMostCheckRounds; ++round) {
+        const CheckedUrl again = check_once(checked.url);
+        if (again.status != AddStatus::kAdded)
+            return refused(again.status);
+        if (again.user_info)
+            return refused(AddStatus::kInvalidHost);
+        if (again.url == checked.url)
+            return checked;
+        checked.url = again.url;
+        checked.protocol = again.protocol;
+    }
+    return refused(AddStatus::kEncodingFailed);
+}
+
+bool same_url(std::string_view a, std::string_view b) {
+    const auto case_free_length = [](std::string_view url) {
+        std::size_t from = url.find(':');
+        if (from == std::string_view::npos)
+            return std::size_t{0};
+        ++from;
+        if (url.substr(from).starts_with(kAuthorityPrefix))
+            from += kAuthorityPrefix.size();
+        return std::min(url.find_first_of(kAuthorityEnd, from), url.size());
+    };
+    const std::size_t length = case_free_length(a);
+    return length == case_free_length(b) &&
+           equal_ignoring_case(a.substr(0, length), b.substr(0, length)) &&
+           a.substr(length) == b.substr(length);
 }
 
 }  // namespace rg

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "engine/credentials.h"
 #include "montage/auto_montage.h"
 #include "montage/frame_entry.h"
 #include "montage/frame_fetch.h"
@@ -20,14 +21,6 @@ namespace {
 constexpr std::string_view kAviSuffix = ".avi";
 constexpr std::int32_t kHttpPartialContent = 206;
 constexpr auto kWorkerWaitSlice = std::chrono::milliseconds(20);
-
-std::optional<Credentials> credentials_of(DownloadItem& item) {
-    auto data = item.lock();
-    const std::string_view user = field_text(data->saved.user_name);
-    if (user.empty())
-        return std::nullopt;
-    return Credentials{std::string(user), std::string(field_text(data->saved.password))};
-}
 
 bool has_avi_suffix(std::string_view name) {
     return name.size() >= kAviSuffix.size() &&
@@ -91,12 +84,12 @@ Settings MediaSession::current_settings() const {
 SessionNetwork session_network(TransferEnv& env) {
     SessionNetwork network;
     network.probe = [](DownloadItem& item, bool& named) {
-        const auto credentials = credentials_of(item);
+        const auto credentials = item_credentials(item);
         return probe_http(item.connection, item.url(), credentials ? &*credentials : nullptr,
                           &named);
     };
     network.test_random_access = [](DownloadItem& item) {
-        const auto credentials = credentials_of(item);
+        const auto credentials = item_credentials(item);
         RangeTestAnswer answer;
         answer.accepted = open_span(item.connection, item.url(), 0, 1,
                                     credentials ? &*credentials : nullptr, nullptr) == 1;

@@ -111,8 +111,8 @@ std::optional<std::string> encode_credential(std::string_view plain) {
 }
 
 SitePasswordList::Slot SitePasswordList::make_slot(SitePassword entry, std::string stored) {
-    std::string site = ascii_lowered(entry.site);
-    return Slot{std::move(entry), std::move(site), std::move(stored)};
+    SiteRule rule = parse_site_rule(entry.site);
+    return Slot{std::move(entry), std::move(rule), std::move(stored)};
 }
 
 IniReadStatus SitePasswordList::load() {
@@ -160,10 +160,10 @@ IniReadStatus SitePasswordList::load() {
 }
 
 std::optional<SitePassword> SitePasswordList::find(std::string_view url) const {
-    const std::string folded_url = ascii_lowered(url);
+    const SplitUrl parts = split_url(url);
     std::lock_guard lock(mutex_);
     for (const Slot& slot : slots_) {
-        if (folded_url.find(slot.folded_site) != std::string::npos)
+        if (site_matches(slot.rule, parts))
             return slot.entry;
     }
     return std::nullopt;
@@ -211,14 +211,11 @@ SitePasswordError SitePasswordList::append(const SitePassword& entry, std::strin
 
 SitePasswordError SitePasswordList::remember(const SitePassword& entry) {
     std::lock_guard change(change_mutex_);
-    const std::string folded_site = ascii_lowered(entry.site);
     {
         std::lock_guard lock(mutex_);
         for (Slot& slot : slots_) {
-            if (slot.folded_site != folded_site &&
-                entry.site.find(slot.entry.site) == std::string::npos) {
+            if (!equal_ignoring_case(slot.entry.site, entry.site))
                 continue;
-            }
             SitePassword updated = slot.entry;
             updated.user_name = entry.user_name;
             updated.password = entry.password;

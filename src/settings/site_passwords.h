@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "settings/ini_store.h"
+#include "settings/site_match.h"
 
 namespace rg {
 
@@ -24,7 +25,7 @@ inline constexpr std::size_t kStoredEntryCapacity = 4096;
 inline constexpr std::size_t kStoredEntryBuffer = 4095;
 
 struct SitePassword {
-    std::string site;  // matched against URLs; normally the upper-cased host
+    std::string site;  // a host (what the program stores: the upper-cased host) or a URL prefix
     std::string user_name;
     std::string password;
 
@@ -67,12 +68,14 @@ class SitePasswordList {
     // see are never overwritten.
     IniReadStatus load();
 
-    // The first entry whose site occurs in `url`, ignoring case; an empty site matches any URL.
+    // The first entry whose site the URL lies within (site_matches): the URL's host equals the
+    // entry's host, and a URL prefix entry's scheme, port and path agree. An entry is never
+    // found inside another host's name or in a path or query; an empty site matches nothing.
     std::optional<SitePassword> find(std::string_view url) const;
 
-    // The first entry whose site equals the new site ignoring case, or occurs in it with its
-    // case, takes the new user name and password in memory only: the file keeps the old values
-    // until the section is next rewritten. Without a match the entry is appended and stored.
+    // The first entry whose site equals the new site ignoring case takes the new user name and
+    // password in memory only: the file keeps the old values until the section is next
+    // rewritten. Without a match the entry is appended and stored.
     SitePasswordError remember(const SitePassword& entry);
 
     // The server-entry dialog's add and edit: both store at once.
@@ -89,7 +92,7 @@ class SitePasswordList {
   private:
     struct Slot {
         SitePassword entry;
-        std::string folded_site;
+        SiteRule rule;
         std::string stored;  // the value written for it: as loaded, or freshly encoded
     };
     static Slot make_slot(SitePassword entry, std::string stored);

@@ -8,6 +8,8 @@
 
 #include "intake/file_naming.h"
 #include "intake/url_canonical.h"
+#include "platform/ascii_text.h"
+#include "protocols/ipv4_text.h"
 #include "protocols/url_split.h"
 
 namespace {
@@ -36,6 +38,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(byte >= kFirstPrintable && byte != kDelete);
     }
     const rg::SplitUrl parts = rg::split_url(url);
+    // The stored URL holds no credentials, and the host it shows is the one connected to: as
+    // written (any case), never a number in another notation.
+    check(!parts.has_user_info);
+    check(!rg::take_user_info(url).user_info);
+    std::size_t host_start = url.find(':') + 1;
+    if (url.substr(host_start).starts_with("//"))
+        host_start += 2;
+    check(rg::ascii_lowered(url.substr(host_start)).starts_with(rg::ascii_lowered(parts.host)));
+    if (const auto dotted = rg::numeric_ipv4_host(parts.host))
+        check(*dotted == parts.host);
+    if (checked.user_info) {
+        check(checked.user_info->user_name.size() <= rg::kUrlMax);
+        check(checked.user_info->password.size() <= rg::kUrlMax);
+    }
     check(parts.scheme == "HTTP" || parts.scheme == "HTTPS" || parts.scheme == "FTP");
     check((parts.scheme == "FTP") == (checked.protocol == rg::Protocol::Ftp));
     check(!parts.host.empty());
@@ -50,6 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const rg::CheckedUrl again = rg::check_new_url(url);
     check(again.status == rg::AddStatus::kAdded);
     check(again.url == url);
+    check(!again.user_info);
+    check(rg::same_url(url, again.url));
 
     const std::string name = rg::proposed_file_name(url);
     check(!name.empty());

@@ -5,6 +5,11 @@
 #include <cstdlib>
 #include <string_view>
 
+#include <arpa/inet.h>
+
+#include <string>
+
+#include "protocols/ipv4_text.h"
 #include "protocols/url_split.h"
 
 namespace {
@@ -50,11 +55,44 @@ void split_and_check(std::string_view url, const rg::SplitCapacities& capacities
         check(text.find(':') != std::string_view::npos);
 }
 
+// The host's dotted form is the resolver's own reading of it, and nothing else.
+void check_numeric_host(std::string_view text) {
+    const std::string host(text.substr(0, text.find('\0')));
+    in_addr address{};
+    const bool resolver_number =
+        host.find_first_of(" \t\n\v\f\r") == std::string::npos && inet_aton(host.c_str(), &address);
+    const auto dotted = rg::numeric_ipv4_host(host);
+    check(dotted.has_value() == resolver_number);
+    if (dotted)
+        check(*dotted == inet_ntoa(address));
+}
+
+// Taking the user info out leaves a URL without any, whose host and path are the original's.
+void check_user_info(std::string_view url) {
+    const rg::UrlWithoutUserInfo taken = rg::take_user_info(url);
+    const rg::SplitUrl before = rg::split_url(url);
+    const rg::SplitUrl after = rg::split_url(taken.url);
+    check(taken.user_info.has_value() == before.has_user_info);
+    // Only a URL without a host keeps its user info.
+    check(!after.has_user_info ||
+          (before.host.empty() && taken.url == url.substr(0, url.find('\0'))));
+    check(after.host == before.host);
+    check(after.path == before.path);
+    check(after.port == before.port);
+    if (taken.user_info) {
+        check(taken.user_info->user_name.size() + taken.user_info->password.size() < url.size());
+    } else {
+        check(taken.url == url.substr(0, url.find('\0')));
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view url(reinterpret_cast<const char*>(data), size);
     split_and_check(url, {});
+    check_numeric_host(url);
+    check_user_info(url);
     split_and_check(url, rg::kClientSplitCapacities);
     split_and_check(url, rg::kIntakeSplitCapacities);
     if (size >= 3) {

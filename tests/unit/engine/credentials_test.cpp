@@ -48,6 +48,52 @@ TEST_F(CredentialsTest, AppliesEncodedAndRemembersEachHostOnce) {
     EXPECT_TRUE(apply_site_password(c, passwords_));
     EXPECT_EQ(user_of(c), "am9l");
     EXPECT_FALSE(apply_site_password(item("http://other.org/x"), passwords_));
+    // Nor does a server whose name or path merely holds that host.
+    EXPECT_FALSE(apply_site_password(item("http://files.example.com.evil.net/x"), passwords_));
+    EXPECT_FALSE(apply_site_password(item("http://evil.net/?files.example.com"), passwords_));
+}
+
+TEST_F(CredentialsTest, RemembersTheServerNotTheUserOfAnOldUrl) {
+    passwords_.load();
+    DownloadItem& a = item("http://ann:pw@files.example.com/a.zip");
+    DownloadItem* targets[] = {&a};
+    apply_credentials("joe", "s3cret", true, targets, passwords_);
+    const auto entries = passwords_.entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].site, "FILES.EXAMPLE.COM");
+}
+
+TEST_F(CredentialsTest, EveryRequestSendsTheItemsFieldsWhenEitherIsSet) {
+    DownloadItem& none = item("http://h/a");
+    EXPECT_FALSE(item_credentials(none));
+
+    DownloadItem& user_only = item("http://h/b");
+    set_item_credentials(user_only, encode_credentials("joe", "").encoded);
+    const auto user = item_credentials(user_only);
+    ASSERT_TRUE(user);
+    EXPECT_EQ(user->user_name, "am9l");
+    EXPECT_EQ(user->password, "");
+
+    // A password with an empty user name is sent as well, by the transfers and the Montage.
+    DownloadItem& password_only = item("http://h/c");
+    set_item_credentials(password_only, encode_credentials("", "pw").encoded);
+    const auto password = item_credentials(password_only);
+    ASSERT_TRUE(password);
+    EXPECT_EQ(password->user_name, "");
+    EXPECT_EQ(password->password, "cHc=");
+}
+
+TEST_F(CredentialsTest, EncodingRefusesWhatTheFieldsCannotHoldOrAServerCannotTake) {
+    EXPECT_EQ(encode_credentials(std::string(87, 'u'), std::string(87, 'p')).problem,
+              CredentialProblem::kNone);
+    EXPECT_EQ(encode_credentials(std::string(88, 'u'), "").problem, CredentialProblem::kTooLong);
+    EXPECT_EQ(encode_credentials("u", std::string(88, 'p')).problem, CredentialProblem::kTooLong);
+    for (const char* bad : {"a\r\nQUIT", "a\tb", "\x7f"}) {
+        EXPECT_EQ(encode_credentials(bad, "").problem, CredentialProblem::kControlCharacter);
+        EXPECT_EQ(encode_credentials("u", bad).problem, CredentialProblem::kControlCharacter);
+    }
+    using namespace std::string_literals;
+    EXPECT_EQ(encode_credentials("u", "a\0b"s).problem, CredentialProblem::kControlCharacter);
 }
 
 TEST_F(CredentialsTest, TooLongValueLeavesItsFieldAndIsNotRemembered) {

@@ -107,7 +107,7 @@ TEST(SitePasswordList, LoadReadsExactlyTheKeysBelowCount) {
     EXPECT_EQ(list.size(), 0u);
 }
 
-TEST(SitePasswordList, FindTakesTheFirstSiteInTheUrlIgnoringCase) {
+TEST(SitePasswordList, FindTakesTheFirstEntryForTheUrlsHostIgnoringCase) {
     test::TempDir dir;
     IniStore store(dir.file("rlg.ini"));
     test::write_file(store.path(), section("Count=3\nSite0=" + stored(kA) +
@@ -116,13 +116,51 @@ TEST(SitePasswordList, FindTakesTheFirstSiteInTheUrlIgnoringCase) {
     SitePasswordList list(store);
     list.load();
     EXPECT_EQ(list.find("http://a.example:8080/file.zip"), kA);
-    EXPECT_EQ(list.find("http://b.example/"), (SitePassword{"", "anyone", "x"}));
-    list.forget(1);
+    EXPECT_EQ(list.find("ftp://joe@A.Example/x"), kA);
+    // An empty site names no server: it gives credentials to none.
     EXPECT_EQ(list.find("ftp://B.Example/x"), kB);
     EXPECT_FALSE(list.find("http://elsewhere/"));
 }
 
-TEST(SitePasswordList, RememberUpdatesAMatchInMemoryOnly) {
+TEST(SitePasswordList, AnEntryIsNeverFoundInsideAnotherUrl) {
+    test::TempDir dir;
+    IniStore store(dir.file("rlg.ini"));
+    SitePasswordList list(store);
+    list.load();
+    const SitePassword bank{"MYBANK.COM", "me", "pw"};
+    ASSERT_EQ(list.add(bank), SitePasswordError::kNone);
+    for (const char* url : {"http://mybank.com.evil.net/", "https://evil.net/?mybank.com",
+                            "http://evil.net/mybank.com", "http://www.mybank.com/",
+                            "http://notmybank.com/", "http://mybank.com@evil.net/"})
+        EXPECT_FALSE(list.find(url)) << url;
+    EXPECT_EQ(list.find("https://MyBank.com:8443/login"), bank);
+}
+
+TEST(SitePasswordList, UrlPrefixEntriesMatchUpToAPathBoundary) {
+    test::TempDir dir;
+    IniStore store(dir.file("rlg.ini"));
+    SitePasswordList list(store);
+    list.load();
+    const SitePassword dir_entry{"https://host.example/private/", "d", "1"};
+    const SitePassword file_entry{"http://host.example:8080/a", "f", "2"};
+    const SitePassword numeric{"ftp://127.0.0.1", "n", "3"};
+    for (const SitePassword& entry : {dir_entry, file_entry, numeric})
+        ASSERT_EQ(list.add(entry), SitePasswordError::kNone);
+
+    EXPECT_EQ(list.find("https://HOST.example/private/x.zip"), dir_entry);
+    EXPECT_EQ(list.find("https://host.example:443/private/"), dir_entry);
+    EXPECT_EQ(list.find("http://host.example:8080/a"), file_entry);
+    EXPECT_EQ(list.find("http://host.example:8080/a/b"), file_entry);
+    EXPECT_EQ(list.find("http://host.example:8080/a?x"), file_entry);
+    EXPECT_EQ(list.find("ftp://0x7f.1/x"), numeric);
+    for (const char* url : {"https://host.example/privateer/", "https://host.example/Private/x",
+                            "http://host.example/private/x", "https://host.example:444/private/x",
+                            "http://host.example:8080/ab", "http://host.example/a",
+                            "http://127.0.0.1/x", "https://host.example.evil/private/x"})
+        EXPECT_FALSE(list.find(url)) << url;
+}
+
+TEST(SitePasswordList, RememberUpdatesTheSameSiteInMemoryOnly) {
     test::TempDir dir;
     IniStore store(dir.file("rlg.ini"));
     const std::string file = section("Count=1\nSite0=" + stored(kA) + "\n");
@@ -130,27 +168,31 @@ TEST(SitePasswordList, RememberUpdatesAMatchInMemoryOnly) {
     SitePasswordList list(store);
     list.load();
 
+    // The same site in any case is a match.
     EXPECT_EQ(list.remember({"a.example", "new", "pw"}), SitePasswordError::kNone);
-    // The stored site occurring with its case in the new one is a match too.
-    EXPECT_EQ(list.remember({"WWW.A.EXAMPLE", "newer", "pw2"}), SitePasswordError::kNone);
-    EXPECT_EQ(list.entries(), (std::vector<SitePassword>{{"A.EXAMPLE", "newer", "pw2"}}));
+    EXPECT_EQ(list.entries(), (std::vector<SitePassword>{{"A.EXAMPLE", "new", "pw"}}));
     EXPECT_EQ(test::read_file(store.path()), file);
 
-    // The same text in another case is not: it is appended and stored.
-    EXPECT_EQ(list.remember({"www.a.example", "u", "p"}), SitePasswordError::kNone);
-    EXPECT_EQ(list.size(), 2u);
-    EXPECT_EQ(test::read_file(store.path()), section("Count=2\nSite0=" + stored(kA) + "\nSite1=" +
-                                                     stored({"www.a.example", "u", "p"}) + "\n"));
+    // A site that merely holds the stored one is another server: appended and stored, and the
+    // stored entry keeps its credentials.
+    EXPECT_EQ(list.remember({"A.EXAMPLE.EVIL.NET", "u", "p"}), SitePasswordError::kNone);
+    EXPECT_EQ(list.entries(), (std::vector<SitePassword>{{"A.EXAMPLE", "new", "pw"},
+                                                         {"A.EXAMPLE.EVIL.NET", "u", "p"}}));
+    EXPECT_EQ(test::read_file(store.path()),
+              section("Count=2\nSite0=" + stored(kA) +
+                      "\nSite1=" + stored({"A.EXAMPLE.EVIL.NET", "u", "p"}) + "\n"));
 }
 
-TEST(SitePasswordList, EmptySiteMatchesEveryRemember) {
+TEST(SitePasswordList, EmptySiteMatchesOnlyAnEmptySite) {
     test::TempDir dir;
     IniStore store(dir.file("rlg.ini"));
     test::write_file(store.path(), section("Count=1\nSite0=" + stored({"", "u", "p"}) + "\n"));
     SitePasswordList list(store);
     list.load();
     EXPECT_EQ(list.remember(kA), SitePasswordError::kNone);
-    EXPECT_EQ(list.entries(), (std::vector<SitePassword>{{"", kA.user_name, kA.password}}));
+    EXPECT_EQ(list.entries(), (std::vector<SitePassword>{{"", "u", "p"}, kA}));
+    EXPECT_EQ(list.remember({"", "v", "q"}), SitePasswordError::kNone);
+    EXPECT_EQ(list.entries(), (std::vector<SitePassword>{{"", "v", "q"}, kA}));
 }
 
 TEST(SitePasswordList, AdditionsAreStoredAndForgetRewritesTheSection) {
