@@ -7,6 +7,7 @@
 
 #include "download_fixture.h"
 #include "engine/status_texts.h"
+#include "settings/http_options.h"
 #include "support/rlg_process.h"
 
 namespace rg {
