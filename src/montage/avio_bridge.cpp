@@ -153,22 +153,28 @@ int AvioBridge::read(std::uint8_t* buffer, int size) {
         return AVERROR_EOF;
 
     const bool refill = is_refill(buffer);
-    int wanted = size;
-    if (budget_ >= 0) {
-        if (budget_ == 0) {
-            failed_ = true;
-            return AVERROR(EIO);
-        }
-        wanted = static_cast<int>(std::min<std::int64_t>(wanted, budget_));
-    }
     if (file_.seek(position_, SeekOrigin::Start) != position_) {
         failed_ = true;
         return AVERROR(EIO);
     }
 
-    // Bytes already on disk cost nothing and are handed over as far as they go.
-    std::int32_t got = file_.read_local(buffer, wanted);
-    if (got <= 0) {
+    // Bytes already on disk cost no request and are handed over as far as they go.
+    int wanted = size;
+    if (local_budget_ >= 0)
+        wanted = static_cast<int>(std::min<std::int64_t>(wanted, local_budget_));
+    std::int32_t got = wanted > 0 ? file_.read_local(buffer, wanted) : 0;
+    if (got > 0) {
+        if (local_budget_ > 0)
+            local_budget_ -= got;
+    } else {
+        wanted = size;
+        if (budget_ >= 0) {
+            if (budget_ == 0 || local_budget_ == 0) {
+                failed_ = true;
+                return AVERROR(EIO);
+            }
+            wanted = static_cast<int>(std::min<std::int64_t>(wanted, budget_));
+        }
         // A refill, which serves small reads, asks for a small piece that grows while the
         // demuxer reads on; a read into the demuxer's memory asks for what it needs.
         if (refill) {
@@ -179,6 +185,8 @@ int AvioBridge::read(std::uint8_t* buffer, int size) {
             wanted = std::min(wanted, fill_size_);
         }
         got = file_.read(buffer, wanted);
+        if (got > 0 && budget_ > 0)
+            budget_ -= got;
     }
     if (got <= 0) {
         // Nothing before the end of the file: the fetch failed or was cancelled.
@@ -189,8 +197,6 @@ int AvioBridge::read(std::uint8_t* buffer, int size) {
         ensure_index_chunk(buffer, got);
     position_ += got;
     last_refill_end_ = refill ? position_ : -1;
-    if (budget_ > 0)
-        budget_ -= got;
     ++stats_.reads;
     stats_.bytes += got;
     return got;

@@ -29,8 +29,15 @@ class AvioBridge {
 
     // Contiguous refills may grow (sequential header and index parsing) or stay small (packets).
     void set_fill_growth(bool allowed) { growth_allowed_ = allowed; }
-    // Bytes the demuxer may still read; a read beyond fails. Negative: no limit.
-    void set_read_budget(std::int64_t bytes) { budget_ = bytes; }
+    // Bytes the demuxer may still have fetched; a read beyond fails. Bytes already on disk cost no
+    // request, but a demuxer that seeks back and forth between streams reads them again and
+    // again: they have an allowance of their own, kLocalRereadFactor times as large. Negative: no
+    // limit.
+    static constexpr std::int64_t kLocalRereadFactor = 64;
+    void set_read_budget(std::int64_t bytes) {
+        budget_ = bytes;
+        local_budget_ = bytes < 0 ? -1 : bytes * kLocalRereadFactor;
+    }
     // While set, reads for the AVI demuxer of `format` fetch an index chunk whole: a read that
     // starts at an "idx1" or "ix##" chunk header, or at the data of a standard index, ensures the
     // rest of that chunk in one span instead of the growing refills. Null: off.
@@ -63,6 +70,7 @@ class AvioBridge {
     int fill_size_ = kMinFill;
     bool growth_allowed_ = true;
     std::int64_t budget_ = -1;
+    std::int64_t local_budget_ = -1;
     const AVFormatContext* hint_format_ = nullptr;
     // The index chunk last fetched whole.
     std::int64_t index_ensured_start_ = -1;

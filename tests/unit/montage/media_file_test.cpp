@@ -355,6 +355,18 @@ TEST(MediaFileTest, AnEmptyChunkInAReorderedStreamRepeatsTheFrameBeforeIt) {
     }
 }
 
+TEST(MediaFileTest, FramesFarFromTheirKeyFrameDecodeThroughInterleavedAudio) {
+    // One key frame at 0, and MP3 audio that the demuxer reads apart from the video: reaching
+    // the last frames reads the same bytes on disk many times over.
+    const std::string name = "h264_mp3_gop.avi";
+    for (std::int64_t frame : {140, 125, 60}) {
+        OpenedVideo video = OpenedVideo::fixture(name);
+        ASSERT_TRUE(video.opened());
+        ASSERT_EQ(video.media().key_frame_at_or_before(frame), 0);
+        expect_frame(video.media(), name, frame, frame);
+    }
+}
+
 TEST(MediaFileTest, AFourccWithoutDecoderOpensButDecodesNothing) {
     OpenedVideo video = OpenedVideo::fixture("unknown_fourcc.avi");
     ASSERT_EQ(video.result(), MediaOpenResult::Ok);
