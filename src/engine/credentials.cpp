@@ -1,22 +1,11 @@
 #include "engine/credentials.h"
 
+#include "platform/ascii_text.h"
 #include "protocols/url_split.h"
 
 namespace rg {
 
 namespace {
-
-constexpr unsigned char kFirstPrintable = 0x20;
-constexpr unsigned char kDelete = 0x7F;
-
-bool has_control_character(std::string_view text) {
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < kFirstPrintable || byte == kDelete)
-            return true;
-    }
-    return false;
-}
 
 // Stores the encoded form in a credential field; a value without one leaves the field alone.
 bool store_credential(char (&field)[SavedBlock::kCredentialSize], std::string_view plain) {

@@ -19,8 +19,6 @@ constexpr std::string_view kUnsafeCharacters = " \"<>\\^`{|}";
 constexpr std::string_view kWhitespace = " \t\r\n\v\f";
 constexpr std::string_view kAuthorityEnd = "/?#";
 constexpr char kHexDigits[] = "0123456789ABCDEF";
-constexpr unsigned char kFirstPrintable = 0x20;
-constexpr unsigned char kDelete = 0x7F;
 constexpr unsigned char kFirstHighByte = 0x80;
 constexpr unsigned kHighNibbleShift = 4;
 constexpr unsigned kNibbleMask = 0x0F;
@@ -52,15 +50,6 @@ bool is_scheme_char(char c) {
 
 bool is_host_char(char c) {
     return is_alpha(c) || is_digit(c) || c == '-' || c == '.' || c == ':';
-}
-
-bool has_control_character(std::string_view text) {
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < kFirstPrintable || byte == kDelete)
-            return true;
-    }
-    return false;
 }
 
 std::string_view trimmed(std::string_view text) {

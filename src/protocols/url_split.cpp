@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "platform/ascii_text.h"
 #include "protocols/ipv4_text.h"
 
 namespace rg {
@@ -19,12 +20,6 @@ constexpr char kPercent = '%';
 constexpr int kDecimalBase = 10;
 constexpr unsigned kHexBase = 16;
 constexpr std::size_t kEscapeLength = 3;
-
-// ASCII only: the working copy must keep the URL's length and byte positions, and bytes above
-// 127 are never part of a scheme keyword or a host.
-char ascii_upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 bool is_digit(char c) {
     return c >= '0' && c <= '9';

@@ -17,15 +17,6 @@ constexpr int kDecimalBase = 10;
 constexpr int kLargestPort = 65535;
 constexpr int kDefaultHttpsPort = 443;
 
-std::string ascii_uppered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
-
 std::optional<int> parse_port(std::string_view text) {
     if (text.empty())
         return std::nullopt;
