@@ -179,6 +179,14 @@ void DownloadItem::notify_stop() {
     stop_signal_.notify_all();
 }
 
+void DownloadItem::release_file() {
+    std::shared_ptr<LocalFile> file;
+    {
+        auto data = lock();
+        file = std::move(data->file);
+    }
+}
+
 std::string format_progress(std::int32_t downloaded, std::int32_t total_size) {
     const double percent =
         total_size > 0 ? static_cast<double>(downloaded) / total_size * 100.0 : 0.0;

@@ -121,6 +121,10 @@ class DownloadItem {
     bool wait_while_running(std::uint32_t ms);
     void notify_stop();
 
+    // Lets go of the item's open local file. When this was its last holder, the file is flushed
+    // as it closes: outside the item's lock, so painting and saving never wait on the disk.
+    void release_file();
+
     // Views of the run (TransferRun decides, the worker writes them) for the controller, the
     // rows and the Montage: the run ended with the file whole, or the item is being cancelled;
     // failed attempts since the last progress; a body is being read, since `last_receive_tick`

@@ -40,7 +40,7 @@ void Controller::start_download(DownloadItem& item, bool automatic) {
         else
             item.state = ItemState::Stopped;
     }
-    item.lock()->file.reset();
+    item.release_file();
     item.auto_started = automatic;
     item.completed = false;
 

@@ -62,7 +62,7 @@ void stop_item(DownloadItem& item, TransferEnv& env) {
     if (item.auto_started.load())
         item.auto_stopped = true;
     item.state = ItemState::Stopped;
-    item.lock()->file.reset();
+    item.release_file();
     interrupt_connection(item.connection);
     item.notify_stop();
     if (env.link != nullptr)
@@ -123,8 +123,8 @@ void apply_server_name(DownloadItem& item, std::string_view name, TransferEnv& e
         new_path += *safe;
         if (new_path.size() >= SavedBlock::kPathSize)
             return;
-        data->file.reset();
     }
+    item.release_file();
 
     if (rename_no_replace(old_path, new_path) == 0) {
         item.lock()->set_local_path(new_path);
@@ -476,7 +476,7 @@ int worker_main(DownloadItem& item, TransferEnv& env) {
         }
     } else {
         item.completed = true;
-        item.lock()->file.reset();
+        item.release_file();
         release_connection(conn);
         if (env.link != nullptr)
             env.link->post(MessageId::RunEnded, &item);

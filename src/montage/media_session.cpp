@@ -220,7 +220,7 @@ void MediaSession::open(const DownloadList::ItemPtr& caret_item, std::int32_t se
     item.restart_on_close = ran;
 
     const std::string path = item.local_path();
-    item.lock()->file.reset();
+    item.release_file();
     auto file = LocalFile::open(path, LocalFile::Mode::ReadWrite);
     if (!file) {
         set_open_outcome(MontageFailure::NotTaken, kMediaFileLockedText);
