@@ -49,6 +49,21 @@ void set_item_credentials(DownloadItem& item, const Credentials& encoded) {
     set_field_text(data->saved.password, encoded.password);
 }
 
+bool move_url_user_info(DownloadItem& item) {
+    const UrlWithoutUserInfo taken = take_user_info(item.url());
+    if (!taken.user_info)
+        return false;
+    if (!item_credentials(item)) {
+        const EncodedCredentials encoded =
+            encode_credentials(taken.user_info->user_name, taken.user_info->password);
+        if (encoded.problem != CredentialProblem::kNone)
+            return false;
+        set_item_credentials(item, encoded.encoded);
+    }
+    item.lock()->set_url(taken.url);
+    return true;
+}
+
 ApplyCredentialsResult apply_credentials(std::string_view user_name, std::string_view password,
                                          bool remember, std::span<DownloadItem* const> targets,
                                          SitePasswordList& passwords) {

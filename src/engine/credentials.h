@@ -31,6 +31,12 @@ EncodedCredentials encode_credentials(std::string_view user_name, std::string_vi
 // Stores Base64 credentials (from encode_credentials) in the item's fields.
 void set_item_credentials(DownloadItem& item, const Credentials& encoded);
 
+// A URL kept with "user:password@" in it (rows added before user info was taken out at intake):
+// the credentials move into the item's fields unless it has its own, and the URL is kept without
+// them, so neither the list nor a row shows the password. Credentials that the fields cannot hold
+// leave the item as it was. True when the URL changed.
+bool move_url_user_info(DownloadItem& item);
+
 struct ApplyCredentialsResult {
     bool fields_fit = true;  // false: a value too long for its field left that field as it was
     bool remembered = true;  // false: remembering failed for at least one server

@@ -12,6 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/credentials.h"
 #include "platform/atomic_file.h"
 #include "platform/file_moves.h"
 #include "platform/local_file.h"
@@ -142,10 +143,13 @@ ListLoadStatus parse_list(std::span<const std::uint8_t> bytes, DownloadList& lis
 
         DownloadItem& item = list.append_item();
         item.connection.protocol = protocol_for_url(field_text(saved.url));
-        auto data = item.lock();
-        data->saved = saved;
-        data->ranges.assign(std::move(ranges));
-        data->set_local_path(data->local_path());
+        {
+            auto data = item.lock();
+            data->saved = saved;
+            data->ranges.assign(std::move(ranges));
+            data->set_local_path(data->local_path());
+        }
+        move_url_user_info(item);
     }
     return ListLoadStatus::Loaded;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/credentials.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -113,6 +114,33 @@ TEST(ListFormat, RoundTripKeepsBlocksRangesAndProtocol) {
     DownloadList again;
     parse_list(as_bytes(serialise_list(loaded)), again);
     EXPECT_EQ(serialise_list(again), serialise_list(loaded));
+}
+
+TEST(ListFormat, UserInfoInAStoredUrlMovesIntoTheCredentials) {
+    DownloadList list;
+    add_item(list, "http://h/own.zip", 1);  // keeps "user" as its own user name
+    DownloadItem& own = *list.item_at(0);
+    own.lock()->set_url("http://other:secret@h/own.zip");
+    DownloadItem& bare = add_item(list, "http://h/bare.zip", 1);
+    set_field_text(bare.lock()->saved.user_name, "");
+    bare.lock()->set_url("http://us%40r:p%3Ass@h:8080/bare.zip");
+    DownloadItem& unusable = add_item(list, "http://h/long.zip", 1);
+    set_field_text(unusable.lock()->saved.user_name, "");
+    const std::string long_url = "http://" + std::string(100, 'u') + ":pw@h/long.zip";
+    unusable.lock()->set_url(long_url);
+
+    DownloadList loaded;
+    ASSERT_EQ(parse_list(as_bytes(serialise_list(list)), loaded), ListLoadStatus::Loaded);
+    ASSERT_EQ(loaded.count(), 3);
+    EXPECT_EQ(loaded.item_at(0)->url(), "http://h/own.zip");
+    EXPECT_EQ(field_text(loaded.item_at(0)->snapshot().saved.user_name), "dXNlcg==");
+    EXPECT_EQ(loaded.item_at(1)->url(), "http://h:8080/bare.zip");
+    const auto bare_credentials = item_credentials(*loaded.item_at(1));
+    ASSERT_TRUE(bare_credentials);
+    EXPECT_EQ(bare_credentials->user_name, "dXNAcg==");  // "us@r"
+    EXPECT_EQ(bare_credentials->password, "cDpzcw==");   // "p:ss"
+    // Credentials the fields cannot hold are not dropped with the URL.
+    EXPECT_EQ(loaded.item_at(2)->url(), long_url);
 }
 
 TEST(ListFormat, HeaderCases) {
