@@ -8,6 +8,7 @@
 #include "platform/ascii_text.h"
 #include "protocols/curl_global.h"
 #include "protocols/http_headers.h"
+#include "protocols/url_origin.h"
 #include "protocols/url_split.h"
 
 namespace rg {
@@ -145,12 +146,7 @@ std::string url_scheme(std::string_view url) {
 }
 
 bool credentials_may_follow(const RequestTarget& given_for, const RequestTarget& target) {
-    if (given_for.host != target.host)
-        return false;
-    if (given_for.secure == target.secure)
-        return given_for.port == target.port;
-    return !given_for.secure && given_for.port == kDefaultHttpPort &&
-           target.port == kDefaultHttpsPort;
+    return credentials_may_go(url_origin(given_for), url_origin(target));
 }
 
 }  // namespace rg

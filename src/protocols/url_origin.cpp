@@ -18,7 +18,7 @@ std::optional<UrlOrigin> url_origin(std::string_view url) {
     RequestTarget target;
     const UrlProblem problem = make_request_target(url, &target);
     if (problem == UrlProblem::kNone)
-        return UrlOrigin{std::string(target.secure ? kHttps : kHttp), target.host, target.port};
+        return url_origin(target);
     if (problem != UrlProblem::kFtp)
         return std::nullopt;
     const SplitUrl split = split_url(url, kClientSplitCapacities);
@@ -33,15 +33,23 @@ std::optional<UrlOrigin> url_origin(std::string_view url) {
     return UrlOrigin{std::string(kFtp), ascii_lowered(split.host), port};
 }
 
+UrlOrigin url_origin(const RequestTarget& target) {
+    return UrlOrigin{std::string(target.secure ? kHttps : kHttp), target.host, target.port};
+}
+
+bool credentials_may_go(const UrlOrigin& from, const UrlOrigin& to) {
+    if (from.host != to.host)
+        return false;
+    if (from == to)
+        return true;
+    return from.scheme == kHttp && from.port == kDefaultHttpPort && to.scheme == kHttps &&
+           to.port == kDefaultHttpsPort;
+}
+
 bool credentials_may_move(std::string_view given_for, std::string_view target) {
     const std::optional<UrlOrigin> from = url_origin(given_for);
     const std::optional<UrlOrigin> to = url_origin(target);
-    if (!from || !to || from->host != to->host)
-        return false;
-    if (*from == *to)
-        return true;
-    return from->scheme == kHttp && from->port == kDefaultHttpPort && to->scheme == kHttps &&
-           to->port == kDefaultHttpsPort;
+    return from && to && credentials_may_go(*from, *to);
 }
 
 }  // namespace rg
