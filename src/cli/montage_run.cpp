@@ -8,6 +8,7 @@
 #include "cli/counted_network.h"
 #include "cli/interrupt.h"
 #include "intake/file_naming.h"
+#include "montage/media_library_log.h"
 #include "montage/montage_texts.h"
 #include "montage/remote_media_backend.h"
 #include "platform/ascii_text.h"
@@ -69,6 +70,7 @@ bool MontageRun::start(const MontageTarget& target, std::optional<std::int32_t> 
     TerminalMontageView::Options view_options;
     view_options.live = ::isatty(STDOUT_FILENO) != 0;
     view_options.show_spans = target.show_spans;
+    show_media_library_messages(target.show_spans);
     view_ = std::make_unique<TerminalMontageView>(stdout, tool_.host.output_mutex(), stats_,
                                                   view_options);
 
