@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
+#include "protocols/http_headers.h"
+
 namespace rg {
 
 namespace {
 
 constexpr std::int32_t kHttpPartialContent = 206;
-constexpr std::string_view kWeakPrefix = "W/";
 constexpr char kEtagQuote = '"';
 
 BodyPlan refuse(BodyPlan::Verdict verdict) {
@@ -36,7 +37,7 @@ AnswerFacts answer_facts(const Connection& c) {
 }
 
 bool is_strong_validator(std::string_view validator) {
-    return !validator.empty() && !validator.starts_with(kWeakPrefix);
+    return !validator.empty() && !is_weak_etag(validator);
 }
 
 bool validators_differ(std::string_view kept, std::string_view answer) {
