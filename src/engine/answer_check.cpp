@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "protocols/http_headers.h"
+#include "protocols/http_status.h"
 
 namespace rg {
 
 namespace {
 
-constexpr std::int32_t kHttpPartialContent = 206;
 constexpr char kEtagQuote = '"';
 
 BodyPlan refuse(BodyPlan::Verdict verdict) {

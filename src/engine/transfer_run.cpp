@@ -2,16 +2,9 @@
 
 #include <algorithm>
 
+#include "protocols/http_status.h"
+
 namespace rg {
-
-namespace {
-
-constexpr std::int32_t kInternalServerError = 500;
-constexpr std::int32_t kBadGateway = 502;
-constexpr std::int32_t kServiceUnavailable = 503;
-constexpr std::int32_t kGatewayTimeout = 504;
-
-}  // namespace
 
 SpanOutcome span_outcome(SpanKind kind, std::int32_t received, std::string_view text,
                          std::int32_t retry_after_ms) {
@@ -24,8 +17,7 @@ SpanOutcome span_outcome(SpanKind kind, std::int32_t received, std::string_view 
 }
 
 bool is_passing_server_error(std::int32_t status_code) {
-    return status_code == kInternalServerError || status_code == kBadGateway ||
-           status_code == kServiceUnavailable || status_code == kGatewayTimeout;
+    return is_passing_server_status(status_code);
 }
 
 bool is_failed_attempt(SpanKind kind) {

@@ -14,6 +14,7 @@
 #include "platform/ascii_text.h"
 #include "platform/data_dir.h"
 #include "platform/file_moves.h"
+#include "protocols/http_status.h"
 #include "protocols/stage_codes.h"
 #include "protocols/transfer_ops.h"
 
@@ -21,7 +22,6 @@ namespace rg {
 
 namespace {
 
-constexpr std::int32_t kHttpUnauthorized = 401;
 constexpr std::uint32_t kMsPerSecond = 1000;
 
 bool montage_held(const DownloadItem& item) {

@@ -12,6 +12,7 @@
 #include "montage/montage_format.h"
 #include "montage/montage_texts.h"
 #include "platform/ascii_text.h"
+#include "protocols/http_status.h"
 #include "protocols/transfer_ops.h"
 
 namespace rg {
@@ -19,7 +20,6 @@ namespace rg {
 namespace {
 
 constexpr std::string_view kAviSuffix = ".avi";
-constexpr std::int32_t kHttpPartialContent = 206;
 constexpr auto kWorkerWaitSlice = std::chrono::milliseconds(20);
 
 bool has_avi_suffix(std::string_view name) {

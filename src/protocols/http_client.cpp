@@ -11,6 +11,7 @@
 #include "protocols/base64.h"
 #include "protocols/http_headers.h"
 #include "protocols/http_session.h"
+#include "protocols/http_status.h"
 #include "protocols/http_transfer.h"
 #include "protocols/http_url.h"
 #include "protocols/stage_codes.h"
@@ -21,11 +22,7 @@ namespace {
 
 using Slot = HttpTransfer::Slot;
 
-constexpr int kStatusOk = 200;
-constexpr int kStatusPartial = 206;
 constexpr std::array<int, 5> kRedirectStatuses = {301, 302, 303, 307, 308};
-// Server failures that may pass; their Retry-After is kept for the owner's wait.
-constexpr std::array<int, 4> kPassingServerStatuses = {500, 502, 503, 504};
 constexpr std::string_view kErrorPrefix = "Error: ";
 constexpr std::string_view kWorkingOffline = "Error: Working Offline";
 constexpr std::string_view kProbeRange = "bytes=0-";
@@ -68,11 +65,6 @@ std::optional<std::string> decode_credential(const std::string& text) {
     if (text.empty())
         return std::string();
     return base64_decode_text(text);
-}
-
-bool is_passing_server_status(int status) {
-    return std::find(kPassingServerStatuses.begin(), kPassingServerStatuses.end(), status) !=
-           kPassingServerStatuses.end();
 }
 
 std::int64_t now_seconds() {
@@ -233,19 +225,19 @@ int http_open_span(Connection& c, std::string_view url, std::int32_t start, std:
 
     const ResponseHead& head = c.http->head(Slot::kSpan);
     const int status = head.status_code();
-    if (status != kStatusOk && status != kStatusPartial) {
+    if (status != kHttpOk && status != kHttpPartialContent) {
         c.set_response_text(status_text(c));
         http_close(c);
         return 0;
     }
-    const ResponseHead::Facts facts = head.facts(status == kStatusPartial);
+    const ResponseHead::Facts facts = head.facts(status == kHttpPartialContent);
     if (facts.problem != HeaderProblem::kNone) {
         http_close(c);
         return fail(c, kErrorInvalidServerResponse, facts.problem_text);
     }
     apply_facts(c, facts, named);
     c.resumable = 1;
-    if (status != kStatusPartial && !head.ranges_advertised())
+    if (status != kHttpPartialContent && !head.ranges_advertised())
         c.resumable = 0;
     return 1;
 }
@@ -287,9 +279,9 @@ int http_probe(Connection& c, std::string_view url, const Credentials* credentia
 
     const ResponseHead& head = c.http->head(Slot::kProbe);
     const int status = head.status_code();
-    const ResponseHead::Facts facts = head.facts(status == kStatusPartial);
+    const ResponseHead::Facts facts = head.facts(status == kHttpPartialContent);
     c.http->finish(Slot::kProbe, true);
-    if (status != kStatusOk && status != kStatusPartial) {
+    if (status != kHttpOk && status != kHttpPartialContent) {
         if (facts.problem == HeaderProblem::kNone)
             c.content_length = facts.content_length;
         c.set_response_text(status_text(c));

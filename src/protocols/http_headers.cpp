@@ -6,6 +6,7 @@
 #include "platform/ascii_text.h"
 #include "protocols/connection.h"
 #include "protocols/http_date.h"
+#include "protocols/http_status.h"
 #include "protocols/retry_after.h"
 
 namespace rg {
@@ -15,7 +16,6 @@ namespace {
 constexpr std::int64_t kLargestOffset = std::numeric_limits<std::int32_t>::max();
 constexpr std::string_view kStatusLinePrefix = "HTTP/";
 constexpr std::size_t kStatusCodeDigits = 3;
-constexpr int kStatusPartial = 206;
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kBytesUnit = "bytes";
 constexpr std::string_view kFileNameKey = "filename=";
@@ -313,7 +313,7 @@ void ResponseHead::add_line(std::string_view line) {
 }
 
 bool ResponseHead::ranges_advertised() const {
-    return status_code_ == kStatusPartial || accepts_byte_ranges_;
+    return status_code_ == kHttpPartialContent || accepts_byte_ranges_;
 }
 
 std::int32_t ResponseHead::retry_after_ms(std::int64_t now_s) const {
