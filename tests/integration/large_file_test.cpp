@@ -3,21 +3,26 @@
 // 64-bit offsets.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/controller.h"
+#include "engine/list_file.h"
 #include "platform/data_dir.h"
 #include "support/controller_harness.h"
 #include "support/nginx_server.h"
 #include "support/pyftpd_server.h"
+#include "support/recording_host.h"
 #include "support/rlg_process.h"
 #include "support/temp_dir.h"
 
@@ -38,6 +43,9 @@ constexpr std::int64_t kDiskNeeded = 256 * kMiB;
 // A file that takes more than this on disk is not sparse.
 constexpr std::int64_t kMostSparseBlocks = 64 * kMiB;
 constexpr auto kRunDeadline = std::chrono::seconds(120);
+constexpr auto kPollPeriod = std::chrono::milliseconds(20);
+// Bytes compared to tell that a download has reached an offset.
+constexpr std::int64_t kProbeLength = 64;
 
 struct Window {
     std::int64_t start;
@@ -225,6 +233,71 @@ TEST_F(LargeFileTest, AFiveGiBDownloadStoppedInsideTheFourGiBWindowResumesByteId
     expect_same_windows(served, resumed->local_path());
     // Only the gaps travelled: the local file stays sparse.
     EXPECT_LT(disk_bytes(resumed->local_path()), kMostSparseBlocks);
+}
+
+// rlg get killed once the 4 GiB window has begun to arrive, and run again on the list file.
+TEST_F(LargeFileTest, RlgKilledInsideTheFourGiBWindowFinishesTheFileOnTheNextRun) {
+    if (!test::NginxServer::available())
+        GTEST_SKIP() << test::NginxServer::missing_message();
+    test::NginxServer server({.server_config = kRateLimit});
+    const std::string served = server.root() + "/big.bin";
+    if (const auto reason = make_server_file(served))
+        GTEST_SKIP() << *reason;
+
+    const std::string data_dir = files_.file("data");
+    const std::string out_dir = files_.file("out");
+    ASSERT_EQ(::mkdir(data_dir.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(out_dir.c_str(), 0700), 0);
+    const std::string local = out_dir + "/big.bin";
+    const std::vector<ByteRange> ranges = ranges_without(kGaps);
+    prepare_local_file(served, local, ranges);
+    DownloadList list;
+    {
+        DownloadItem& item = list.append_item();
+        {
+            auto data = item.lock();
+            data->set_url(server.url("/big.bin"));
+            data->set_local_path(local);
+            data->saved.resumable = 1;
+        }
+        give_ranges(item, ranges);
+    }
+    const std::string bytes = serialise_list(list);
+    DownloadList reread;
+    parse_list({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, reread);
+    if (reread.count() != 1 || reread.item_at(0)->total_size() != kFileSize)
+        GTEST_SKIP() << "the list file does not keep sizes of 2 GiB and more";
+    {
+        test::RecordingHost host;
+        ListFile file(data_dir, host);
+        ASSERT_EQ(file.open(), ListFile::OpenResult::Opened);
+        ASSERT_TRUE(file.save(list));
+    }
+
+    const std::vector<std::string> args{"--data-dir",           data_dir, "get",
+                                        server.url("/big.bin"), "-d",     out_dir};
+    const Window window_start{kGaps[1].start, kProbeLength};
+    const Window window_end{kGaps[1].end() - kProbeLength, kProbeLength};
+    const std::string wanted_start = read_at(served, window_start);
+    const pid_t first = test::start_rlg(args);
+    ASSERT_GT(first, 0);
+    const auto deadline = std::chrono::steady_clock::now() + kRunDeadline;
+    while (read_at(local, window_start) != wanted_start) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+        std::this_thread::sleep_for(kPollPeriod);
+    }
+    ::kill(first, SIGKILL);
+    EXPECT_EQ(test::wait_exit(first), 128 + SIGKILL);
+    EXPECT_NE(read_at(local, window_end), read_at(served, window_end))
+        << "the window was whole before the kill";
+
+    const pid_t second = test::start_rlg(args);
+    ASSERT_GT(second, 0);
+    EXPECT_EQ(test::wait_exit(second), 0);
+    // The same item went on: no second file was made.
+    EXPECT_EQ(test::file_size(out_dir + "/big (1).bin"), -1);
+    expect_same_windows(served, local);
+    EXPECT_LT(disk_bytes(local), kMostSparseBlocks);
 }
 
 TEST_F(LargeFileTest, AGapAboveFourGiBResumesOverFtp) {
