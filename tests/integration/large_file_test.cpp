@@ -18,6 +18,7 @@
 
 #include "engine/controller.h"
 #include "engine/list_file.h"
+#include "engine/transfer_worker.h"
 #include "platform/data_dir.h"
 #include "support/controller_harness.h"
 #include "support/nginx_server.h"
@@ -46,6 +47,8 @@ constexpr auto kRunDeadline = std::chrono::seconds(120);
 constexpr auto kPollPeriod = std::chrono::milliseconds(20);
 // Bytes compared to tell that a download has reached an offset.
 constexpr std::int64_t kProbeLength = 64;
+// How rlg ends on an interrupt.
+constexpr int kInterruptedExit = 130;
 
 struct Window {
     std::int64_t start;
@@ -235,8 +238,10 @@ TEST_F(LargeFileTest, AFiveGiBDownloadStoppedInsideTheFourGiBWindowResumesByteId
     EXPECT_LT(disk_bytes(resumed->local_path()), kMostSparseBlocks);
 }
 
-// rlg get killed once the 4 GiB window has begun to arrive, and run again on the list file.
-TEST_F(LargeFileTest, RlgKilledInsideTheFourGiBWindowFinishesTheFileOnTheNextRun) {
+// rlg get stopped by `signal` once the 4 GiB window has begun to arrive, then run again on the
+// list file to the end. An interrupted run saves the list with what arrived; a killed one leaves
+// the list of its start.
+void rlg_stopped_inside_the_window_finishes_the_file(const test::TempDir& files, int signal) {
     if (!test::NginxServer::available())
         GTEST_SKIP() << test::NginxServer::missing_message();
     test::NginxServer server({.server_config = kRateLimit});
@@ -244,8 +249,8 @@ TEST_F(LargeFileTest, RlgKilledInsideTheFourGiBWindowFinishesTheFileOnTheNextRun
     if (const auto reason = make_server_file(served))
         GTEST_SKIP() << *reason;
 
-    const std::string data_dir = files_.file("data");
-    const std::string out_dir = files_.file("out");
+    const std::string data_dir = files.file("data");
+    const std::string out_dir = files.file("out");
     ASSERT_EQ(::mkdir(data_dir.c_str(), 0700), 0);
     ASSERT_EQ(::mkdir(out_dir.c_str(), 0700), 0);
     const std::string local = out_dir + "/big.bin";
@@ -267,8 +272,8 @@ TEST_F(LargeFileTest, RlgKilledInsideTheFourGiBWindowFinishesTheFileOnTheNextRun
     parse_list({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, reread);
     if (reread.count() != 1 || reread.item_at(0)->total_size() != kFileSize)
         GTEST_SKIP() << "the list file does not keep sizes of 2 GiB and more";
+    test::RecordingHost host;
     {
-        test::RecordingHost host;
         ListFile file(data_dir, host);
         ASSERT_EQ(file.open(), ListFile::OpenResult::Opened);
         ASSERT_TRUE(file.save(list));
@@ -286,10 +291,24 @@ TEST_F(LargeFileTest, RlgKilledInsideTheFourGiBWindowFinishesTheFileOnTheNextRun
         ASSERT_LT(std::chrono::steady_clock::now(), deadline);
         std::this_thread::sleep_for(kPollPeriod);
     }
-    ::kill(first, SIGKILL);
-    EXPECT_EQ(test::wait_exit(first), 128 + SIGKILL);
+    ::kill(first, signal);
+    EXPECT_EQ(test::wait_exit(first), signal == SIGKILL ? 128 + SIGKILL : kInterruptedExit);
     EXPECT_NE(read_at(local, window_end), read_at(served, window_end))
-        << "the window was whole before the kill";
+        << "the window was whole before the stop";
+    if (signal != SIGKILL) {
+        // The saved list goes on from inside the window.
+        DownloadList saved;
+        ListFile file(data_dir, host);
+        ASSERT_EQ(file.open(), ListFile::OpenResult::Opened);
+        ASSERT_TRUE(file.load(saved));
+        ASSERT_EQ(saved.count(), 1);
+        const auto data = saved.item_at(0)->lock();
+        EXPECT_EQ(data->saved.total_size, kFileSize);
+        const std::optional<SpanPlan> next = plan_first_missing_span(data->ranges, kFileSize);
+        ASSERT_TRUE(next.has_value());
+        EXPECT_GT(next->start, kGaps[1].start);
+        EXPECT_LT(next->start, kGaps[1].end());
+    }
 
     const pid_t second = test::start_rlg(args);
     ASSERT_GT(second, 0);
@@ -298,6 +317,14 @@ TEST_F(LargeFileTest, RlgKilledInsideTheFourGiBWindowFinishesTheFileOnTheNextRun
     EXPECT_EQ(test::file_size(out_dir + "/big (1).bin"), -1);
     expect_same_windows(served, local);
     EXPECT_LT(disk_bytes(local), kMostSparseBlocks);
+}
+
+TEST_F(LargeFileTest, RlgKilledInsideTheFourGiBWindowFinishesTheFileOnTheNextRun) {
+    rlg_stopped_inside_the_window_finishes_the_file(files_, SIGKILL);
+}
+
+TEST_F(LargeFileTest, RlgInterruptedInsideTheFourGiBWindowGoesOnFromThereOnTheNextRun) {
+    rlg_stopped_inside_the_window_finishes_the_file(files_, SIGINT);
 }
 
 TEST_F(LargeFileTest, AGapAboveFourGiBResumesOverFtp) {
