@@ -50,21 +50,19 @@ bool starts_weak(std::string_view text) {
 }
 
 bool ranges_are_sound(const std::vector<ByteRange>& ranges, std::int64_t total_size) {
-    const std::int64_t limit = total_size > 0 ? total_size : kLargestFileSize;
+    const std::int64_t limit = total_size > 0 ? total_size : kMaxFileSize;
     std::int64_t previous_end = -1;
     for (const ByteRange& r : ranges) {
-        const auto start = static_cast<std::int64_t>(r.start);
-        const auto length = static_cast<std::int64_t>(r.length);
-        if (start < 0 || length <= 0 || start <= previous_end || length > limit - start)
+        if (r.start < 0 || r.length <= 0 || r.start <= previous_end || r.length > limit - r.start)
             return false;
-        previous_end = start + length;
+        previous_end = r.end();
     }
     return true;
 }
 
 bool is_sound(const ItemExtension& e) {
-    if (e.total_size < 0 || e.total_size > kLargestFileSize || e.downloaded < 0 ||
-        e.downloaded > kLargestFileSize)
+    if (e.total_size < 0 || e.total_size > kMaxFileSize || e.downloaded < 0 ||
+        e.downloaded > kMaxFileSize)
         return false;
     if (e.validator_kind !=
         validator_kind_for(e.validator, e.validator_kind == ValidatorKind::FtpModifyTime))
@@ -114,8 +112,8 @@ std::string encode_record(const BoundExtension& b) {
     put_le(out, e.status_text ? e.status_text->size() : 0, kU16);
     put_le(out, e.ranges.size(), kU32);
     for (const ByteRange& r : e.ranges) {
-        put_le(out, static_cast<std::uint64_t>(static_cast<std::int64_t>(r.start)), kI64);
-        put_le(out, static_cast<std::uint64_t>(static_cast<std::int64_t>(r.length)), kI64);
+        put_le(out, static_cast<std::uint64_t>(r.start), kI64);
+        put_le(out, static_cast<std::uint64_t>(r.length), kI64);
     }
     out += e.validator;
     if (e.status_text)
@@ -193,16 +191,8 @@ std::optional<BoundExtension> decode_record(std::span<const std::uint8_t> bytes)
 
     e.ranges.resize(range_count);
     for (ByteRange& r : e.ranges) {
-        const std::int64_t start = in.i64();
-        const std::int64_t span = in.i64();
-        // Values a range cannot hold are unsound, never cut to fit.
-        using Offset = decltype(r.start);
-        if (start < std::numeric_limits<Offset>::min() ||
-            start > std::numeric_limits<Offset>::max() ||
-            span < std::numeric_limits<Offset>::min() || span > std::numeric_limits<Offset>::max())
-            return std::nullopt;
-        r.start = static_cast<Offset>(start);
-        r.length = static_cast<Offset>(span);
+        r.start = in.i64();
+        r.length = in.i64();
     }
     e.validator = in.text(validator_size);
     if ((flags & kFlagStatusKept) != 0)

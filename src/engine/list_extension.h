@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/range_list.h"
+#include "platform/local_file.h"
 
 namespace rg {
 
@@ -26,9 +27,6 @@ namespace rg {
 // records' own lengths do.
 inline constexpr std::string_view kExtensionMagic{"RGLEXT\r\n", 8};
 inline constexpr std::uint32_t kExtensionVersion = 1;
-
-// Sizes and offsets a list keeps: a file larger than this is refused.
-inline constexpr std::int64_t kLargestFileSize = std::int64_t{1} << 62;
 
 enum class ValidatorKind : std::uint8_t {
     None = 0,
@@ -66,7 +64,7 @@ std::optional<std::string> encode_list_extension(std::span<const BoundExtension>
 
 // The sound records of the section at the start of `bytes`, in file order; none when the bytes
 // do not begin with a section of this version. A record is sound when it is whole, its checksum
-// holds and its values are in bounds: sizes within 0 and kLargestFileSize, ranges ascending and
+// holds and its values are in bounds: sizes within 0 and kMaxFileSize, ranges ascending and
 // apart and within the size, a validator of its kind and a status within their limits and
 // without control characters. Lengths and counts are checked against the bytes present before
 // anything is allocated.
