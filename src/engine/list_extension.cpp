@@ -62,7 +62,7 @@ bool ranges_are_sound(const std::vector<ByteRange>& ranges, std::int64_t total_s
 
 bool is_sound(const ItemExtension& e) {
     if (e.total_size < 0 || e.total_size > kMaxFileSize || e.downloaded < 0 ||
-        e.downloaded > kMaxFileSize)
+        e.downloaded > kMaxFileSize || (e.total_size > 0 && e.downloaded > e.total_size))
         return false;
     if (e.validator_kind !=
         validator_kind_for(e.validator, e.validator_kind == ValidatorKind::FtpModifyTime))

@@ -64,10 +64,10 @@ std::optional<std::string> encode_list_extension(std::span<const BoundExtension>
 
 // The sound records of the section at the start of `bytes`, in file order; none when the bytes
 // do not begin with a section of this version. A record is sound when it is whole, its checksum
-// holds and its values are in bounds: sizes within 0 and kMaxFileSize, ranges ascending and
-// apart and within the size, a validator of its kind and a status within their limits and
-// without control characters. Lengths and counts are checked against the bytes present before
-// anything is allocated.
+// holds and its values are in bounds: sizes within 0 and kMaxFileSize, downloaded within a known
+// total size, ranges ascending and apart and within the size, a validator of its kind and a
+// status within their limits and without control characters. Lengths and counts are checked against
+// the bytes present before anything is allocated.
 std::vector<BoundExtension> decode_list_extension(std::span<const std::uint8_t> bytes);
 
 // The kind of validator a download of this protocol keeps for `text`: None for a text it cannot
