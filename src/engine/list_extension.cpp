@@ -12,6 +12,7 @@ namespace rg {
 
 namespace {
 
+constexpr std::size_t kU8 = 1;
 constexpr std::size_t kU16 = 2;
 constexpr std::size_t kU32 = 4;
 constexpr std::size_t kI64 = 8;
@@ -24,7 +25,7 @@ constexpr std::size_t kRecordFrameSize = 2 * kU32;
 // index, 101 checksum, total size, downloaded, flags, kind, validator length, status length,
 // range count
 constexpr std::size_t kRecordFixedSize =
-    kRecordFrameSize + 2 * kU32 + 2 * kI64 + 2 + 2 * kU16 + kU32;
+    kRecordFrameSize + 2 * kU32 + 2 * kI64 + 2 * kU8 + 2 * kU16 + kU32;
 constexpr std::size_t kRangeSize = 2 * kI64;
 
 constexpr std::uint8_t kFlagAddressChanged = 0x01;
@@ -32,7 +33,6 @@ constexpr std::uint8_t kFlagStatusKept = 0x02;
 constexpr std::uint8_t kKnownFlags = kFlagAddressChanged | kFlagStatusKept;
 
 constexpr char kQuote = '"';
-constexpr std::string_view kWeakPrefix = "W/";
 constexpr unsigned char kFirstPrintable = 0x20;
 constexpr unsigned char kDelete = 0x7f;
 
@@ -41,12 +41,6 @@ bool has_control_characters(std::string_view text) {
         const auto u = static_cast<unsigned char>(c);
         return u < kFirstPrintable || u == kDelete;
     });
-}
-
-bool starts_weak(std::string_view text) {
-    if (text.size() < kWeakPrefix.size())
-        return false;
-    return (text[0] == 'W' || text[0] == 'w') && text[1] == kWeakPrefix[1];
 }
 
 bool ranges_are_sound(const std::vector<ByteRange>& ranges, std::int64_t total_size) {
@@ -65,7 +59,8 @@ bool is_sound(const ItemExtension& e) {
         e.downloaded > kMaxFileSize || (e.total_size > 0 && e.downloaded > e.total_size))
         return false;
     if (e.validator_kind !=
-        validator_kind_for(e.validator, e.validator_kind == ValidatorKind::FtpModifyTime))
+            validator_kind_for(e.validator, e.validator_kind == ValidatorKind::FtpModifyTime) ||
+        (e.validator_kind == ValidatorKind::None) != e.validator.empty())
         return false;
     if (e.status_text && !is_keepable_status(*e.status_text))
         return false;
@@ -177,8 +172,8 @@ std::optional<BoundExtension> decode_record(std::span<const std::uint8_t> bytes)
     b.legacy_checksum = in.u32();
     e.total_size = in.i64();
     e.downloaded = in.i64();
-    const auto flags = static_cast<std::uint8_t>(in.le(1));
-    e.validator_kind = static_cast<ValidatorKind>(in.le(1));
+    const auto flags = static_cast<std::uint8_t>(in.le(kU8));
+    e.validator_kind = static_cast<ValidatorKind>(in.le(kU8));
     const auto validator_size = static_cast<std::size_t>(in.le(kU16));
     const auto status_size = static_cast<std::size_t>(in.le(kU16));
     const std::size_t range_count = in.u32();
@@ -216,7 +211,7 @@ ValidatorKind validator_kind_for(std::string_view text, bool ftp) {
         return text.front() == kQuote ? ValidatorKind::None : ValidatorKind::FtpModifyTime;
     if (text.front() == kQuote)
         return ValidatorKind::EntityTag;
-    return starts_weak(text) ? ValidatorKind::None : ValidatorKind::HttpDate;
+    return is_weak_etag(text) ? ValidatorKind::None : ValidatorKind::HttpDate;
 }
 
 std::optional<std::string> encode_list_extension(std::span<const BoundExtension> records) {

@@ -114,7 +114,8 @@ void apply_extension(ItemData& data, const ItemExtension& e, Protocol protocol) 
     else
         data.ranges.clear();
     data.saved.range_count = static_cast<std::int32_t>(data.ranges.count());
-    if (validator_kind_for(e.validator, protocol == Protocol::Ftp) == e.validator_kind)
+    if (e.validator_kind != ValidatorKind::None &&
+        validator_kind_for(e.validator, protocol == Protocol::Ftp) == e.validator_kind)
         data.validator = e.validator;
     data.address_changed = e.address_changed;
     if (e.status_text)
