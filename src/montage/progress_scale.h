@@ -15,7 +15,7 @@ class ProgressScale {
             ++shift_;
     }
 
-    // `bytes` of the span in the bar's units, kept within 0 and the span's length.
+    // `bytes` of the span in the bar's units, kept within the bar's 32-bit range.
     std::int32_t units(std::int64_t bytes) const {
         return static_cast<std::int32_t>(std::clamp<std::int64_t>(bytes >> shift_, 0, kLargest));
     }
