@@ -20,6 +20,7 @@
 
 #include "engine/list_file.h"
 #include "support/fault_http_server.h"
+#include "support/legacy_list.h"
 #include "support/nginx_server.h"
 #include "support/recording_host.h"
 #include "support/rlg_process.h"
@@ -471,7 +472,7 @@ TEST(RlgMontageInterruptTest, CtrlCEndsTheMontageAndKeepsTheBytes) {
     EXPECT_EQ(fetched_bytes(out), 1) << out;
 
     // The list was saved with the bytes: its header, the item's block and one range.
-    EXPECT_EQ(test::file_size(data + "/RGList.rgl"), 8 + 5388 + 8);
+    EXPECT_EQ(test::legacy_part_size(test::read_file(data + "/RGList.rgl")), 8u + 5388 + 8);
 }
 
 }  // namespace
