@@ -67,14 +67,14 @@ AnswerFacts answer_facts(const Connection& c) {
     return facts;
 }
 
-ValidatorKind validator_kind(std::string_view validator) {
+ValidatorForm validator_form(std::string_view validator) {
     if (validator.empty())
-        return ValidatorKind::None;
+        return ValidatorForm::None;
     if (validator.front() == kEtagQuote || is_weak_etag(validator))
-        return ValidatorKind::Etag;
+        return ValidatorForm::Etag;
     if (is_ftp_time(validator))
-        return ValidatorKind::FtpTime;
-    return ValidatorKind::HttpDate;
+        return ValidatorForm::FtpTime;
+    return ValidatorForm::HttpDate;
 }
 
 bool is_strong_validator(std::string_view validator) {
@@ -82,13 +82,13 @@ bool is_strong_validator(std::string_view validator) {
 }
 
 bool is_if_range_validator(std::string_view validator) {
-    return is_strong_validator(validator) && validator_kind(validator) != ValidatorKind::FtpTime;
+    return is_strong_validator(validator) && validator_form(validator) != ValidatorForm::FtpTime;
 }
 
 bool validators_differ(std::string_view kept, std::string_view answer) {
     if (!is_strong_validator(kept) || !is_strong_validator(answer))
         return false;
-    return validator_kind(kept) == validator_kind(answer) && kept != answer;
+    return validator_form(kept) == validator_form(answer) && kept != answer;
 }
 
 BodyPlan plan_body(const SpanRequest& request, const AnswerFacts& answer) {

@@ -53,8 +53,8 @@ struct BodyPlan {
 
 // What a validator is, by its form: an ETag is quoted (or "W/" and quoted), an FTP server's MDTM
 // time is all digits (with an optional fraction), anything else is an HTTP date.
-enum class ValidatorKind { None, Etag, HttpDate, FtpTime };
-ValidatorKind validator_kind(std::string_view validator);
+enum class ValidatorForm { None, Etag, HttpDate, FtpTime };
+ValidatorForm validator_form(std::string_view validator);
 
 // A validator that may be compared: an ETag that is not weak ("W/"), or a time.
 bool is_strong_validator(std::string_view validator);

@@ -148,10 +148,10 @@ TEST(AnswerCheck, FtpResumeOfAChangedFileIsRefused) {
 }
 
 TEST(AnswerCheck, ValidatorsAreComparedWithTheirOwnKind) {
-    EXPECT_EQ(validator_kind("\"a\""), ValidatorKind::Etag);
-    EXPECT_EQ(validator_kind("w/\"a\""), ValidatorKind::Etag);
-    EXPECT_EQ(validator_kind("Tue, 01 Dec 2026 10:00:00 GMT"), ValidatorKind::HttpDate);
-    EXPECT_EQ(validator_kind("20261201120000.25"), ValidatorKind::FtpTime);
+    EXPECT_EQ(validator_form("\"a\""), ValidatorForm::Etag);
+    EXPECT_EQ(validator_form("w/\"a\""), ValidatorForm::Etag);
+    EXPECT_EQ(validator_form("Tue, 01 Dec 2026 10:00:00 GMT"), ValidatorForm::HttpDate);
+    EXPECT_EQ(validator_form("20261201120000.25"), ValidatorForm::FtpTime);
     // A file time and an HTTP date of the same file differ in form: after a move from FTP to
     // HTTP neither tells that the file changed.
     EXPECT_FALSE(validators_differ("20261201120000", "Tue, 01 Dec 2026 12:00:00 GMT"));
