@@ -16,40 +16,10 @@ class AddressChangeTest : public ::testing::Test {
         set_field_text(data->saved.password, "cHc=");
     }
 
-    void hold_bytes() {
-        auto data = item_.lock();
-        data->ranges.assign({{0, 4096}});
-        data->saved.range_count = 1;
-        data->saved.downloaded = 4096;
-        data->saved.total_size = 10000;
-    }
-
     std::string user_name() { return std::string(field_text(item_.lock()->saved.user_name)); }
 
     DownloadItem item_;
 };
-
-TEST_F(AddressChangeTest, TheOldValidatorGoesAndKeptBytesMustBeMatched) {
-    hold_bytes();
-    EXPECT_EQ(change_item_address(item_, "http://files.example/v.avi"), AddressChange::Unchanged);
-    EXPECT_EQ(item_.lock()->validator, "\"v1\"");
-    EXPECT_FALSE(item_.lock()->address_changed);
-
-    EXPECT_EQ(change_item_address(item_, "http://files.example/v2.avi"), AddressChange::Changed);
-    EXPECT_EQ(item_.url(), "http://files.example/v2.avi");
-    EXPECT_EQ(item_.lock()->validator, "");
-    EXPECT_TRUE(item_.lock()->address_changed);
-    // The bytes and their ranges are untouched until an answer says whether they fit.
-    EXPECT_EQ(item_.snapshot().ranges, (std::vector<ByteRange>{{0, 4096}}));
-    EXPECT_EQ(item_.total_size(), 10000);
-}
-
-TEST_F(AddressChangeTest, AnItemWithoutBytesSimplyStartsAtTheNewAddress) {
-    EXPECT_EQ(change_item_address(item_, "ftp://mirror.example/v.avi"), AddressChange::Changed);
-    EXPECT_FALSE(item_.lock()->address_changed);
-    EXPECT_EQ(item_.lock()->validator, "");
-    EXPECT_EQ(item_.connection.protocol, Protocol::Ftp);
-}
 
 TEST_F(AddressChangeTest, CredentialsStayOnlyWithTheirOrigin) {
     // Same host, and http:80 to https:443: kept.
