@@ -1,0 +1,63 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/host.h"
+#include "platform/power_actions.h"
+#include "shell/app_session.h"
+#include "shell/clipboard_source.h"
+#include "shell/controller_pump.h"
+#include "shell/forwarding_host.h"
+#include "shell/gui_args.h"
+#include "shell/main_window.h"
+#include "shell/single_instance.h"
+
+namespace rg {
+
+inline constexpr int kFatalExitCode = -1;
+inline constexpr std::string_view kListFileFailedText =
+    "Error finding or creating DlList File, Aborting...";
+
+// The program over one data folder, from start-up to exit. A QApplication must exist.
+class GuiApp {
+  public:
+    // `dialog_host` answers the core's questions; `clipboard` null: the system clipboard.
+    GuiApp(std::string data_dir, Host& dialog_host,
+           std::unique_ptr<ClipboardSource> clipboard = {});
+    ~GuiApp();
+
+    enum class StartResult { Started, HandedOver, Failed };
+    // The start-up sequence: the list file and its lock, settings, site passwords, the list, the
+    // window with its rows, the timers, the instance server, and last the clipboard monitor. On
+    // failure the reason has been shown.
+    StartResult start(const std::vector<std::string>& urls);
+
+    // Takes a second start's activation: the window comes forward and its URLs are offered.
+    void activate(const Activation& activation);
+
+    MainWindow* window() const { return window_.get(); }
+    Controller& controller() { return *controller_; }
+    AppSession& session() { return session_; }
+    ControllerPump& pump() { return *pump_; }
+
+  private:
+    ForwardingHost host_;
+    AppSession session_;
+    LogindPowerActions power_;
+    std::unique_ptr<ClipboardSource> clipboard_;
+    std::unique_ptr<Controller> controller_;
+    std::unique_ptr<ControllerPump> pump_;
+    std::unique_ptr<MainWindow> window_;
+    InstanceServer server_;
+};
+
+// main() of the window program.
+int run_gui(int argc, char** argv);
+
+// The line printed instead of Qt's own error when there is no display.
+extern const char* const kNoDisplayText;
+// True when a display is there to open the window on (or a platform was asked for by name).
+bool display_available();
+
+}  // namespace rg
