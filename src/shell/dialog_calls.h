@@ -16,19 +16,20 @@ class DialogCalls {
   public:
     DialogCalls(AppSession& session, Controller& controller, Host& host, QWidget* owner)
         : session_(session), controller_(controller), host_(host), owner_(owner) {}
+    virtual ~DialogCalls() = default;
 
     // The New Download dialog (command 40018, a caught clipboard URL, a second start's URLs).
-    void new_download(const std::vector<std::string>& urls);
+    virtual void new_download(const std::vector<std::string>& urls);
     // Dialog 104 for the selected items (command 40011).
-    void credentials(const std::vector<DownloadItem*>& items);
-    void last_response(DownloadItem& item);
+    virtual void credentials(const std::vector<DownloadItem*>& items);
+    virtual void last_response(DownloadItem& item);
     // The Edit Download Data (Advanced) window over the controller's info window, just opened.
-    void edit_download();
-    void scheduling();
-    void options();
-    void about();
+    virtual void edit_download();
+    virtual void scheduling();
+    virtual void options();
+    virtual void about();
 
-  private:
+  protected:
     AppSession& session_;
     Controller& controller_;
     Host& host_;

@@ -69,6 +69,8 @@ class MainWindow : public QMainWindow {
     TrayIcon* tray() const { return tray_; }
     ClipboardWatch* clipboard_watch() const { return clipboard_watch_; }
     DialogCalls& dialogs() { return *dialogs_; }
+    // Tests put their own dialogs in.
+    void set_dialogs(std::unique_ptr<DialogCalls> dialogs) { dialogs_ = std::move(dialogs); }
     const CommandState& command_state_now() const { return state_; }
 
   protected:
