@@ -3,29 +3,14 @@
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
+
+#include "shell/activation_message.h"
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace rg {
-
-// What a second start hands to the running copy: the activation token of the desktop (so that
-// Wayland lets the window come forward) and the URLs of its command line.
-struct Activation {
-    std::string token;
-    std::vector<std::string> urls;
-};
-
-// The message on the wire: "reelgrab-activate 1\n", "token <text>\n", then "url <text>\n" per
-// URL, each line at most kActivationLineMax bytes.
-std::string encode_activation(const Activation& activation);
-// Nullopt for a message that does not follow the format or passes the limits.
-std::optional<Activation> decode_activation(std::string_view bytes);
-
-inline constexpr std::size_t kActivationLineMax = 8192;
-inline constexpr std::size_t kActivationUrlsMax = 1000;
-inline constexpr std::size_t kActivationBytesMax = 1 << 20;
 
 // The server name of a data folder: one running copy per folder and user, in the abstract
 // namespace (no socket file left behind).
