@@ -1,0 +1,80 @@
+#include "settings/ui/credentials_dialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "engine/credentials_dialog.h"
+#include "settings/dialog_limits.h"
+
+namespace rg {
+
+namespace {
+
+constexpr int kMinimumWidth = 300;
+
+}  // namespace
+
+CredentialsDialog::CredentialsDialog(Host& host, std::vector<DownloadItem*> targets,
+                                     SitePasswordList& passwords, QWidget* parent)
+    : QDialog(parent), host_(host), targets_(std::move(targets)), passwords_(passwords) {
+    build();
+}
+
+CredentialsDialog::CredentialsDialog(Host& host, SitePasswordList& passwords, QWidget* parent)
+    : QDialog(parent), host_(host), passwords_(passwords), for_worker_(true) {
+    build();
+}
+
+void CredentialsDialog::build() {
+    setWindowTitle(QStringLiteral("Set UserName and Password"));
+    setMinimumWidth(kMinimumWidth);
+
+    user_edit_ = new QLineEdit(this);
+    password_edit_ = new QLineEdit(this);
+    password_edit_->setEchoMode(QLineEdit::Password);
+    for (QLineEdit* edit : {user_edit_, password_edit_})
+        edit->setMaxLength(static_cast<int>(kCredentialEditLimit));
+    remember_box_ = new QCheckBox(QStringLiteral("Always use these data for that server"), this);
+
+    auto* fields = new QFormLayout;
+    fields->addRow(QStringLiteral("UserName : "), user_edit_);
+    fields->addRow(QStringLiteral("Password : "), password_edit_);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addWidget(remember_box_);
+    layout->addWidget(buttons);
+
+    setTabOrder(user_edit_, password_edit_);
+    setTabOrder(password_edit_, remember_box_);
+    setTabOrder(remember_box_, buttons);
+}
+
+void CredentialsDialog::accept() {
+    CredentialsAnswer typed{user_edit_->text().toStdString(), password_edit_->text().toStdString(),
+                            remember_box_->isChecked()};
+    // The worker's prompt has no targets and remembers nothing here: the controller stores the
+    // answer.
+    const CredentialsDialogResult result =
+        credentials_dialog_ok(host_, typed.user_name, typed.password,
+                              for_worker_ ? false : typed.remember, targets_, passwords_);
+    if (!result.close)
+        return;
+    applied_ = result.applied;
+    // The engine read at most kDialogCredentialMax characters of each field.
+    typed.user_name = typed.user_name.substr(0, kDialogCredentialMax);
+    typed.password = typed.password.substr(0, kDialogCredentialMax);
+    answer_ = std::move(typed);
+    QDialog::accept();
+}
+
+}  // namespace rg
