@@ -70,6 +70,7 @@ Answer GuiHost::on_gui_thread(std::function<Answer()> ask, Answer cancelled) {
 
     struct Pending {
         std::optional<Answer> answer;
+        bool asker_gone = false;  // the asker took the cancelling answer and left
     };
     auto pending = std::make_shared<Pending>();
     {
@@ -82,7 +83,7 @@ Answer GuiHost::on_gui_thread(std::function<Answer()> ask, Answer cancelled) {
         [this, pending, ask = std::move(ask)] {
             {
                 std::lock_guard guard(mutex_);
-                if (abandon_depth_ > 0)
+                if (abandon_depth_ > 0 || pending->asker_gone)
                     return;
             }
             Answer answer = ask();
@@ -96,7 +97,10 @@ Answer GuiHost::on_gui_thread(std::function<Answer()> ask, Answer cancelled) {
 
     std::unique_lock lock(mutex_);
     answered_.wait(lock, [&] { return pending->answer.has_value() || abandon_depth_ > 0; });
-    return pending->answer ? *pending->answer : cancelled;
+    if (pending->answer)
+        return *pending->answer;
+    pending->asker_gone = true;
+    return cancelled;
 }
 
 MessageAnswer GuiHost::message_box(std::string_view text, std::string_view caption,
