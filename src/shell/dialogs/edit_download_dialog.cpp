@@ -17,7 +17,7 @@ namespace rg {
 
 namespace {
 
-constexpr int kMinimumWidth = 420;
+constexpr int kMinimumWidth = 520;
 
 QString from_std(const std::string& text) {
     return QString::fromStdString(text);
@@ -37,6 +37,9 @@ EditDownloadDialog::EditDownloadDialog(InfoWindow& info, QWidget* parent)
     path_edit_->setReadOnly(true);
     move_button_ = new QPushButton(QStringLiteral("..."), this);
     move_button_->setAutoDefault(false);
+    move_button_->setFixedWidth(
+        move_button_->fontMetrics().horizontalAdvance(QStringLiteral("....")) +
+        move_button_->fontMetrics().height());
 
     range_list_ = new QListWidget(this);
     range_list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
