@@ -51,8 +51,7 @@ BodyPlan plan_body(const SpanRequest& request, const AnswerFacts& answer) {
     if (validators_differ(request.validator, answer.validator))
         return refuse(Verdict::FileChanged);
 
-    const std::int64_t asked_end =
-        request.length > 0 ? static_cast<std::int64_t>(request.start) + request.length : -1;
+    const std::int64_t asked_end = request.length > 0 ? request.start + request.length : -1;
     BodyPlan plan;
     plan.position = request.start;
     plan.end = asked_end;
@@ -68,9 +67,9 @@ BodyPlan plan_body(const SpanRequest& request, const AnswerFacts& answer) {
             return refuse(Verdict::FileChanged);
         }
         plan.partial = true;
-        plan.total = std::max(answer.range_total, 0);
+        plan.total = std::max<std::int64_t>(answer.range_total, 0);
         // A body that runs on past its own Content-Range is not written past it.
-        plan.end = static_cast<std::int64_t>(answer.range_end) + 1;
+        plan.end = answer.range_end + 1;
         return plan;
     }
 
@@ -79,7 +78,7 @@ BodyPlan plan_body(const SpanRequest& request, const AnswerFacts& answer) {
     const std::int64_t data_offset = answer.ftp && answer.range_start > 0 ? answer.range_start : 0;
     if (data_offset > request.start)
         return refuse(Verdict::WrongRange);
-    plan.total = std::max(answer.content_length, 0);
+    plan.total = std::max<std::int64_t>(answer.content_length, 0);
     if (!answer.ftp) {
         if (request.holds_bytes && request.known_total > 0 && answer.content_length > 0 &&
             answer.content_length != request.known_total) {

@@ -9,9 +9,9 @@ namespace rg {
 
 // What a span asked for and what the item keeps, to judge the answer by.
 struct SpanRequest {
-    std::int32_t start = 0;
-    std::int32_t length = 0;       // 0: to the end of the file
-    std::int32_t known_total = 0;  // 0: not known
+    std::int64_t start = 0;
+    std::int64_t length = 0;       // 0: to the end of the file
+    std::int64_t known_total = 0;  // 0: not known
     bool holds_bytes = false;      // the item has ranges
     bool resumable = true;         // the item's resumable flag
     std::string_view validator;    // the validator the kept bytes came under; empty: none
@@ -22,10 +22,10 @@ struct SpanRequest {
 struct AnswerFacts {
     bool ftp = false;
     std::int32_t status_code = 0;
-    std::int32_t range_start = kNoRange;
-    std::int32_t range_end = kNoRange;
-    std::int32_t range_total = kNoRange;
-    std::int32_t content_length = 0;
+    std::int64_t range_start = kNoRange;
+    std::int64_t range_end = kNoRange;
+    std::int64_t range_total = kNoRange;
+    std::int64_t content_length = 0;
     std::string_view validator;
     std::int32_t resumable = kResumableNotReported;  // what the client reported
 };
@@ -42,10 +42,10 @@ struct BodyPlan {
     };
     Verdict verdict = Verdict::Write;
     std::int64_t skip = 0;
-    std::int32_t position = 0;
+    std::int64_t position = 0;
     std::int64_t end = -1;   // exclusive; -1: to the end of the body
     bool partial = false;    // a 206: the piece says nothing about the file's end
-    std::int32_t total = 0;  // the file's size the answer names; 0: none
+    std::int64_t total = 0;  // the file's size the answer names; 0: none
 };
 
 // A validator that may be compared: an ETag that is not weak ("W/"), or a date.

@@ -9,21 +9,23 @@ namespace rg {
 
 namespace {
 
-constexpr std::uint32_t kUnitStep = 1024;
-constexpr std::uint32_t kLargestInUnit = 1023;
+constexpr std::uint64_t kUnitStep = 1024;
+constexpr std::uint64_t kLargestInUnit = 1023;
 // Bytes per millisecond to kilobytes per second: the single-precision value just below
 // 1000 / 1024.
 constexpr float kBytesPerMsToKbPerS = 0.97656244f;
 
 }  // namespace
 
-std::string format_size(std::int32_t value) {
-    const auto bytes = static_cast<std::uint32_t>(value);
-    char text[32];
+std::string format_size(std::int64_t value) {
+    // A negative count (never a size) shows as 0 rather than as a huge unsigned number.
+    const auto bytes = static_cast<std::uint64_t>(std::max<std::int64_t>(value, 0));
+    char text[48];
     if (bytes <= kLargestInUnit) {
-        std::snprintf(text, sizeof text, "%u B", bytes);
+        std::snprintf(text, sizeof text, "%llu B", static_cast<unsigned long long>(bytes));
     } else if (bytes / kUnitStep <= kLargestInUnit) {
-        std::snprintf(text, sizeof text, "%u KB", bytes / kUnitStep);
+        std::snprintf(text, sizeof text, "%llu KB",
+                      static_cast<unsigned long long>(bytes / kUnitStep));
     } else {
         const double mb = static_cast<double>(bytes) / kUnitStep / kUnitStep;
         std::snprintf(text, sizeof text, "%.1f MB", mb);
@@ -56,7 +58,7 @@ void ItemData::clear_ranges() {
 bool ItemData::remove_range(std::size_t index) {
     if (index >= ranges.count())
         return false;
-    const std::int32_t length = ranges[index].length;
+    const std::int64_t length = ranges[index].length;
     ranges.remove(index);
     saved.range_count = static_cast<std::int32_t>(ranges.count());
     saved.downloaded = saved.downloaded > length ? saved.downloaded - length : 0;
@@ -87,12 +89,12 @@ std::string DownloadItem::file_name() const {
     return data_.file_name;
 }
 
-std::int32_t DownloadItem::total_size() const {
+std::int64_t DownloadItem::total_size() const {
     std::lock_guard guard(mutex_);
     return data_.saved.total_size;
 }
 
-std::int32_t DownloadItem::downloaded() const {
+std::int64_t DownloadItem::downloaded() const {
     std::lock_guard guard(mutex_);
     return data_.saved.downloaded;
 }
@@ -112,15 +114,13 @@ void DownloadItem::set_status(std::string_view text) {
     data_.set_status(text);
 }
 
-bool DownloadItem::store_chunk(std::int32_t start, std::int32_t length, const void* bytes,
-                               std::int32_t* added) {
+bool DownloadItem::store_chunk(std::int64_t start, std::int64_t length, const void* bytes,
+                               std::int64_t* added) {
     if (added != nullptr)
         *added = 0;
-    if (start < 0 || length < 0)
+    if (start < 0 || length < 0 || start > kMaxFileSize || length > kMaxFileSize - start)
         return false;
-    const std::int64_t end = static_cast<std::int64_t>(start) + length;
-    if (end > std::numeric_limits<std::int32_t>::max())
-        return false;
+    const std::int64_t end = start + length;
     if (length == 0)
         return true;
 
@@ -130,7 +130,7 @@ bool DownloadItem::store_chunk(std::int32_t start, std::int32_t length, const vo
     if (!data_.file || !data_.file->write_at(start, bytes, static_cast<std::size_t>(length))) {
         return false;
     }
-    const std::int32_t fresh = data_.ranges.add(start, length);
+    const std::int64_t fresh = data_.ranges.add(start, length);
     if (added != nullptr)
         *added = fresh;
     data_.saved.range_count = static_cast<std::int32_t>(data_.ranges.count());
@@ -149,8 +149,7 @@ void DownloadItem::update_speed(Tick now) {
     if (now == data_.speed_mark_tick)
         return;
     const Tick elapsed = now - data_.speed_mark_tick;
-    const std::int64_t bytes =
-        static_cast<std::int64_t>(data_.saved.downloaded) - data_.speed_mark_bytes;
+    const std::int64_t bytes = data_.saved.downloaded - data_.speed_mark_bytes;
     // A count that went down (the ranges were cleared) is no negative speed.
     const float rate = bytes > 0 ? static_cast<float>(bytes) / static_cast<float>(elapsed) : 0.0f;
     speed.store(rate * kBytesPerMsToKbPerS);
@@ -158,11 +157,10 @@ void DownloadItem::update_speed(Tick now) {
     data_.speed_mark_tick = now;
 }
 
-void DownloadItem::add_downloaded(std::int32_t bytes) {
+void DownloadItem::add_downloaded(std::int64_t bytes) {
     std::lock_guard guard(mutex_);
-    const std::int64_t sum = static_cast<std::int64_t>(data_.saved.downloaded) + bytes;
-    data_.saved.downloaded = static_cast<std::int32_t>(
-        std::min<std::int64_t>(sum, std::numeric_limits<std::int32_t>::max()));
+    data_.saved.downloaded =
+        std::clamp<std::int64_t>(data_.saved.downloaded + bytes, 0, kMaxFileSize);
 }
 
 bool DownloadItem::wait_while_running(std::uint32_t ms) {
@@ -187,9 +185,10 @@ void DownloadItem::release_file() {
     }
 }
 
-std::string format_progress(std::int32_t downloaded, std::int32_t total_size) {
+std::string format_progress(std::int64_t downloaded, std::int64_t total_size) {
     const double percent =
-        total_size > 0 ? static_cast<double>(downloaded) / total_size * 100.0 : 0.0;
+        total_size > 0 ? static_cast<double>(downloaded) / static_cast<double>(total_size) * 100.0
+                       : 0.0;
     char text[96];
     std::snprintf(text, sizeof text, "%s/%s (%.2f%%)", format_size(downloaded).c_str(),
                   format_size(total_size).c_str(), percent);

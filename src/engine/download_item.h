@@ -32,11 +32,15 @@ struct ItemData {
     std::string file_name;  // the part of local_path after its last '/'
     std::string pending_name;
     bool pending_rename = false;
-    // ETag or Last-Modified of the answer the ranges were fetched under; asked back with If-Range
-    // so that bytes of a changed file are never mixed in. Known only for this run of the program.
+    // What identifies the version of the file the ranges were fetched from: an ETag, else
+    // Last-Modified (asked back with If-Range), or an FTP server's MDTM time. Kept in the list
+    // file, so bytes of a changed file are never mixed in, not even across restarts.
     std::string validator;
+    // The user gave the item another URL: the next answer must name the same total size before a
+    // byte is written, and its validator is kept from then on.
+    bool address_changed = false;
     Tick speed_mark_tick = 0;
-    std::int32_t speed_mark_bytes = 0;
+    std::int64_t speed_mark_bytes = 0;
     std::shared_ptr<LocalFile> file;
 
     std::string_view url() const { return field_text(saved.url); }
@@ -62,9 +66,9 @@ struct ItemSnapshot {
 };
 
 // Progress of one block inside a Montage span: bytes so far, span length, block size.
-using ProgressHook = std::function<void(std::int32_t, std::int32_t, std::int32_t)>;
+using ProgressHook = std::function<void(std::int64_t, std::int64_t, std::int32_t)>;
 // A span about to be fetched for the Montage: start, length.
-using RangeHook = std::function<void(std::int32_t, std::int32_t)>;
+using RangeHook = std::function<void(std::int64_t, std::int64_t)>;
 
 // One download. Items live in the DownloadList and keep their identity when moved; a worker holds
 // a shared reference while it runs.
@@ -91,30 +95,30 @@ class DownloadItem {
     std::string local_path() const;
     std::string status_text() const;
     std::string file_name() const;
-    std::int32_t total_size() const;
-    std::int32_t downloaded() const;
+    std::int64_t total_size() const;
+    std::int64_t downloaded() const;
     bool is_complete() const;
     struct Counts {
-        std::int32_t downloaded;
-        std::int32_t total_size;
+        std::int64_t downloaded;
+        std::int64_t total_size;
     };
     Counts counts() const;
     void set_status(std::string_view text);
 
     // Writes a received block at its offset in the open local file and merges it into the ranges.
     // Refused (nothing written, ranges unchanged) when the block ends beyond a known total size,
-    // has a negative start or length, passes the 32-bit offset range, when no file is open, or when
-    // the write fails: a range is only recorded for bytes that are in the file. `added` (may be
-    // null) receives the bytes that no range held before.
-    bool store_chunk(std::int32_t start, std::int32_t length, const void* bytes,
-                     std::int32_t* added = nullptr);
+    // has a negative start or length, passes kMaxFileSize, when no file is open, or when the write
+    // fails: a range is only recorded for bytes that are in the file. `added` (may be null)
+    // receives the bytes that no range held before.
+    bool store_chunk(std::int64_t start, std::int64_t length, const void* bytes,
+                     std::int64_t* added = nullptr);
 
     ItemSnapshot snapshot() const;
 
     // Kilobytes per second since the last measurement; `now` is a tick count.
     void update_speed(Tick now);
 
-    void add_downloaded(std::int32_t bytes);
+    void add_downloaded(std::int64_t bytes);
 
     // Waits up to `ms` milliseconds while the item is Running; true when it stopped meanwhile.
     // The wait ends at once when notify_stop() is called.
@@ -136,7 +140,7 @@ class DownloadItem {
     std::atomic<bool> receiving{false};
     std::atomic<bool> auto_stopped{false};
     std::atomic<bool> auto_started{false};
-    std::atomic<std::int32_t> reader_position{0};
+    std::atomic<std::int64_t> reader_position{0};
     std::atomic<bool> montage_abort{false};
     std::atomic<ItemState> state{ItemState::Stopped};
 
@@ -161,10 +165,10 @@ class DownloadItem {
 };
 
 // A byte count with its unit: "%u B", "%u KB" or "%.1f MB".
-std::string format_size(std::int32_t bytes);
+std::string format_size(std::int64_t bytes);
 
 // "%s/%s (%.2f%%)": downloaded and total size with their units, and the percentage.
-std::string format_progress(std::int32_t downloaded, std::int32_t total_size);
+std::string format_progress(std::int64_t downloaded, std::int64_t total_size);
 std::string format_progress(const DownloadItem& item);
 
 // The part of a path after its last '/', empty when there is none.

@@ -9,9 +9,14 @@ namespace rg {
 
 namespace {
 
-std::string format_unsigned(std::string_view format, std::uint32_t value) {
-    char text[128];
-    std::snprintf(text, sizeof text, std::string(format).c_str(), static_cast<unsigned>(value));
+constexpr std::string_view kUnsignedField = "%u";
+
+// The format's "%u" replaced by the value, which may pass 32 bits (a size).
+std::string format_unsigned(std::string_view format, std::uint64_t value) {
+    std::string text(format);
+    const auto at = text.find(kUnsignedField);
+    if (at != std::string::npos)
+        text.replace(at, kUnsignedField.size(), std::to_string(value));
     return text;
 }
 
@@ -67,12 +72,12 @@ InfoWindow::Statistics InfoWindow::statistics() const {
     Statistics s;
     if (!item_)
         return s;
-    std::uint32_t total = 0;
+    std::uint64_t total = 0;
     std::uint32_t resumed = 0;
     std::uint32_t ranges = 0;
     {
         auto data = item_->lock();
-        total = static_cast<std::uint32_t>(data->saved.total_size);
+        total = static_cast<std::uint64_t>(std::max<std::int64_t>(data->saved.total_size, 0));
         resumed = static_cast<std::uint32_t>(data->saved.resume_count);
         ranges = static_cast<std::uint32_t>(data->saved.range_count);
     }

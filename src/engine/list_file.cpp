@@ -90,8 +90,8 @@ void append_snapshot(std::string& out, const ItemSnapshot& snap, bool with_range
     if (saved.resumable != 1)
         return;
     for (std::int32_t j = 0; j < saved.range_count; ++j) {
-        append_i32(out, snap.ranges[static_cast<std::size_t>(j)].start);
-        append_i32(out, snap.ranges[static_cast<std::size_t>(j)].length);
+        append_i32(out, static_cast<std::int32_t>(snap.ranges[static_cast<std::size_t>(j)].start));
+        append_i32(out, static_cast<std::int32_t>(snap.ranges[static_cast<std::size_t>(j)].length));
     }
 }
 
@@ -124,8 +124,11 @@ ListLoadStatus parse_list(std::span<const std::uint8_t> bytes, DownloadList& lis
                 return ListLoadStatus::Damaged;
             ranges.resize(wanted);
             for (ByteRange& r : ranges) {
-                in.read_i32(r.start);
-                in.read_i32(r.length);
+                std::int32_t start = 0;
+                std::int32_t length = 0;
+                in.read_i32(start);
+                in.read_i32(length);
+                r = {start, length};
             }
             const std::size_t read_count = ranges.size();
             ranges = sound_ranges(std::move(ranges), saved.total_size);
@@ -133,8 +136,7 @@ ListLoadStatus parse_list(std::span<const std::uint8_t> bytes, DownloadList& lis
                 std::int64_t covered = 0;
                 for (const ByteRange& r : ranges)
                     covered += r.length;
-                saved.downloaded = static_cast<std::int32_t>(
-                    std::min<std::int64_t>(covered, std::max(saved.downloaded, 0)));
+                saved.downloaded = std::min(covered, std::max<std::int64_t>(saved.downloaded, 0));
             }
         }
         if (saved.resumable != 1)

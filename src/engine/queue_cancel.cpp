@@ -202,8 +202,8 @@ void Controller::finish_download(DownloadItem* item, bool cancelled, bool deleti
         std::string path;
         {
             auto data = item->lock();
-            const std::int32_t downloaded = data->saved.downloaded;
-            const std::int32_t total = data->saved.total_size;
+            const std::int64_t downloaded = data->saved.downloaded;
+            const std::int64_t total = data->saved.total_size;
             open_it = downloaded > 0 && (total < 1 || total == downloaded) &&
                       data->saved.open_when_done != 0;
             path = std::string(data->local_path());

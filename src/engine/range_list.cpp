@@ -7,17 +7,18 @@ namespace rg {
 
 std::string format_range(const ByteRange& range) {
     char text[64];
-    std::snprintf(text, sizeof text, "%u : %u (%u bytes)", static_cast<unsigned>(range.start),
-                  static_cast<unsigned>(range.start + range.length - 1),
-                  static_cast<unsigned>(range.length));
+    std::snprintf(text, sizeof text, "%llu : %llu (%llu bytes)",
+                  static_cast<unsigned long long>(range.start),
+                  static_cast<unsigned long long>(range.end() - 1),
+                  static_cast<unsigned long long>(range.length));
     return text;
 }
 
-std::int32_t RangeList::add(std::int32_t start, std::int32_t length) {
+std::int64_t RangeList::add(std::int64_t start, std::int64_t length) {
     if (length <= 0)
         return 0;
     std::int64_t merged_start = start;
-    std::int64_t merged_end = static_cast<std::int64_t>(start) + length;
+    std::int64_t merged_end = start + length;
     // The first range that ends at or after the block's start: it and the ones after it that
     // begin at or before the block's end touch or overlap the block.
     auto first = ranges_.begin();
@@ -26,16 +27,15 @@ std::int32_t RangeList::add(std::int32_t start, std::int32_t length) {
     auto last = first;
     std::int64_t held = 0;
     while (last != ranges_.end() && last->start <= merged_end) {
-        merged_start = std::min<std::int64_t>(merged_start, last->start);
+        merged_start = std::min(merged_start, last->start);
         merged_end = std::max(merged_end, last->end());
         held += last->length;
         ++last;
     }
-    const ByteRange merged{static_cast<std::int32_t>(merged_start),
-                           static_cast<std::int32_t>(merged_end - merged_start)};
+    const ByteRange merged{merged_start, merged_end - merged_start};
     first = ranges_.erase(first, last);
     ranges_.insert(first, merged);
-    return static_cast<std::int32_t>(std::max<std::int64_t>(0, merged.length - held));
+    return std::max<std::int64_t>(0, merged.length - held);
 }
 
 bool RangeList::remove(std::size_t index) {
@@ -52,7 +52,7 @@ std::int64_t RangeList::covered_bytes() const {
     return sum;
 }
 
-bool RangeList::covers_whole(std::int32_t total_size) const {
+bool RangeList::covers_whole(std::int64_t total_size) const {
     return total_size > 0 && !ranges_.empty() && ranges_[0].start == 0 &&
            ranges_[0].length == total_size;
 }

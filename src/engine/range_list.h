@@ -8,10 +8,10 @@ namespace rg {
 
 // A span of a download's file that is present locally: [start, start + length).
 struct ByteRange {
-    std::int32_t start = 0;
-    std::int32_t length = 0;
+    std::int64_t start = 0;
+    std::int64_t length = 0;
 
-    std::int64_t end() const { return static_cast<std::int64_t>(start) + length; }
+    std::int64_t end() const { return start + length; }
     bool operator==(const ByteRange&) const = default;
 };
 
@@ -25,7 +25,7 @@ class RangeList {
   public:
     // Merges [start, start + length); the number of bytes it adds that no range held. The caller
     // has checked the bounds.
-    std::int32_t add(std::int32_t start, std::int32_t length);
+    std::int64_t add(std::int64_t start, std::int64_t length);
     bool remove(std::size_t index);
     void clear() { ranges_.clear(); }
     // Takes ranges as they are; the caller makes them sound (the list file's loader does).
@@ -38,7 +38,7 @@ class RangeList {
     std::int64_t covered_bytes() const;
 
     // True when `total_size` is known and the first range is exactly [0, total_size).
-    bool covers_whole(std::int32_t total_size) const;
+    bool covers_whole(std::int64_t total_size) const;
 
   private:
     std::vector<ByteRange> ranges_;

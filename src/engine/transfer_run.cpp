@@ -6,7 +6,7 @@
 
 namespace rg {
 
-SpanOutcome span_outcome(SpanKind kind, std::int32_t received, std::string_view text,
+SpanOutcome span_outcome(SpanKind kind, std::int64_t received, std::string_view text,
                          std::int32_t retry_after_ms) {
     SpanOutcome outcome;
     outcome.kind = kind;

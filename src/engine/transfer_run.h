@@ -29,13 +29,13 @@ enum class SpanKind {
 
 struct SpanOutcome {
     SpanKind kind = SpanKind::Received;
-    std::int32_t received = 0;  // bytes stored by this span
+    std::int64_t received = 0;  // bytes stored by this span
     std::string text;
     // The server's Retry-After wait for a ServerError; kNoRetryAfter when none.
     std::int32_t retry_after_ms = kNoRetryAfter;
 };
 
-SpanOutcome span_outcome(SpanKind kind, std::int32_t received = 0, std::string_view text = {},
+SpanOutcome span_outcome(SpanKind kind, std::int64_t received = 0, std::string_view text = {},
                          std::int32_t retry_after_ms = kNoRetryAfter);
 
 // 500, 502, 503 and 504: a server that may answer again after a while.

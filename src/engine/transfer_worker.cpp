@@ -40,7 +40,7 @@ std::string format_text(std::string_view format, unsigned a, unsigned b) {
 
 }  // namespace
 
-std::optional<SpanPlan> plan_first_missing_span(const RangeList& ranges, std::int32_t total_size) {
+std::optional<SpanPlan> plan_first_missing_span(const RangeList& ranges, std::int64_t total_size) {
     if (ranges.empty())
         return SpanPlan{0, total_size};
     if (ranges.covers_whole(total_size))
@@ -48,7 +48,7 @@ std::optional<SpanPlan> plan_first_missing_span(const RangeList& ranges, std::in
     const ByteRange& first = ranges[0];
     if (first.start > 0)
         return SpanPlan{0, first.start};
-    const auto start = static_cast<std::int32_t>(first.end());
+    const std::int64_t start = first.end();
     if (ranges.count() > 1)
         return SpanPlan{start, ranges[1].start - start};
     if (total_size > 0 && start >= total_size)
@@ -181,7 +181,7 @@ namespace {
 
 // A span that ended for good: its text is the status (a Montage read shows it too).
 SpanOutcome span_ended(DownloadItem& item, SpanKind kind, std::string_view text,
-                       std::int32_t received = 0) {
+                       std::int64_t received = 0) {
     if (!stopped(item))
         item.set_status(text);
     return span_outcome(kind, received, text);
@@ -213,7 +213,7 @@ bool agree_to_start_over(DownloadItem& item, TransferEnv& env) {
 
 }  // namespace
 
-SpanOutcome fetch_span(DownloadItem& item, std::int32_t start, std::int32_t length,
+SpanOutcome fetch_span(DownloadItem& item, std::int64_t start, std::int64_t length,
                        TransferEnv& env) {
     if (montage_held(item) && item.range_hook)
         item.range_hook(start, length);
@@ -310,8 +310,8 @@ SpanOutcome fetch_span(DownloadItem& item, std::int32_t start, std::int32_t leng
     // The wait for the first byte counts against the receive time-out too.
     item.last_receive_tick = env.now();
     item.receiving = true;
-    std::int32_t received = 0;
-    std::int32_t position = plan.position;
+    std::int64_t received = 0;
+    std::int64_t position = plan.position;
     std::int64_t skip = plan.skip;
     bool span_full = false;
     std::vector<char> block(kTransferBlockSize);
@@ -332,16 +332,16 @@ SpanOutcome fetch_span(DownloadItem& item, std::int32_t start, std::int32_t leng
                 continue;
         }
         // Never past the span asked for: bytes beyond it may already be on disk.
-        if (plan.end >= 0 && position + static_cast<std::int64_t>(n) > plan.end) {
+        if (plan.end >= 0 && position + n > plan.end) {
             n = static_cast<std::int32_t>(plan.end - position);
             span_full = true;
         }
-        const std::int32_t total = item.total_size();
-        if (total > 0 && static_cast<std::int64_t>(position) + n > total) {
+        const std::int64_t total = item.total_size();
+        if (total > 0 && position + n > total) {
             item.receiving = false;
             return span_ended(item, SpanKind::TooMuchData, kTooMuchDataText, received);
         }
-        std::int32_t fresh = 0;
+        std::int64_t fresh = 0;
         if (!item.store_chunk(position, n, bytes, &fresh)) {
             item.receiving = false;
             if (stopped(item))
@@ -379,7 +379,7 @@ SpanOutcome fetch_span(DownloadItem& item, std::int32_t start, std::int32_t leng
     return span_outcome(SpanKind::Received, received);
 }
 
-std::int32_t span_fetch(DownloadItem& item, std::int32_t start, std::int32_t length,
+std::int64_t span_fetch(DownloadItem& item, std::int64_t start, std::int64_t length,
                         TransferEnv& env) {
     return fetch_span(item, start, length, env).received;
 }
@@ -500,7 +500,7 @@ void match_ranges_to_file(ItemData& data, std::int64_t file_size) {
         }
         ByteRange c = r;
         if (c.end() > file_size) {
-            c.length = static_cast<std::int32_t>(file_size - c.start);
+            c.length = file_size - c.start;
             changed = true;
         }
         kept.push_back(c);
@@ -509,7 +509,7 @@ void match_ranges_to_file(ItemData& data, std::int64_t file_size) {
         return;
     data.ranges.assign(std::move(kept));
     data.saved.range_count = static_cast<std::int32_t>(data.ranges.count());
-    data.saved.downloaded = static_cast<std::int32_t>(data.ranges.covered_bytes());
+    data.saved.downloaded = data.ranges.covered_bytes();
 }
 
 }  // namespace rg

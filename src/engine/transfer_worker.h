@@ -48,17 +48,17 @@ int worker_main(DownloadItem& item, TransferEnv& env);
 // there, else from the end of the first range to the next range, or to the end (length 0).
 // nullopt when the ranges already cover the whole known size.
 struct SpanPlan {
-    std::int32_t start = 0;
-    std::int32_t length = 0;
+    std::int64_t start = 0;
+    std::int64_t length = 0;
 };
-std::optional<SpanPlan> plan_first_missing_span(const RangeList& ranges, std::int32_t total_size);
+std::optional<SpanPlan> plan_first_missing_span(const RangeList& ranges, std::int64_t total_size);
 
 // Fetches [start, start + length) (length 0: to the end) into the item's file and ranges, and
 // says how it ended. It never waits to retry and never stops the run: that is the caller's.
-SpanOutcome fetch_span(DownloadItem& item, std::int32_t start, std::int32_t length,
+SpanOutcome fetch_span(DownloadItem& item, std::int64_t start, std::int64_t length,
                        TransferEnv& env);
 // The same for the Montage: the bytes received by this call.
-std::int32_t span_fetch(DownloadItem& item, std::int32_t start, std::int32_t length,
+std::int64_t span_fetch(DownloadItem& item, std::int64_t start, std::int64_t length,
                         TransferEnv& env);
 
 // Drops what the ranges claim beyond the end of the local file (size from LocalFile::size, -1

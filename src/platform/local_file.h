@@ -10,6 +10,10 @@
 
 namespace rg {
 
+// The largest file a download may have: offsets and sizes stay far from int64 overflow; a local
+// file system refuses what it cannot hold on its own (EFBIG) before this.
+inline constexpr std::int64_t kMaxFileSize = std::int64_t{1} << 62;
+
 // One open local file of a download. Shared between the thread that transfers into it and the
 // controller, which flushes it before a save records its ranges; the descriptor closes when the
 // last holder lets go, so a close on one thread never pulls it from under a write on another.

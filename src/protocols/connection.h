@@ -37,7 +37,7 @@ using StatusCallback = void (*)(const void* handle, DownloadItem* context, std::
 
 inline constexpr int kInvalidSocket = -1;
 inline constexpr std::int32_t kResumableNotReported = -1;
-inline constexpr std::int32_t kNoRange = -1;
+inline constexpr std::int64_t kNoRange = -1;
 inline constexpr std::int32_t kNoRetryAfter = -1;
 inline constexpr std::int32_t kRetryAfterMaxMs = 5 * 60 * 1000;
 
@@ -59,7 +59,7 @@ inline constexpr std::size_t kFtpLineMax = 1024;
 // the last reply.
 class FtpSession {
   public:
-    std::int32_t announced_size = 0;  // from the SIZE or RETR reply; 0 = not known
+    std::int64_t announced_size = 0;  // from the SIZE or RETR reply; 0 = not known
     bool receive_failed = false;
     bool connected = false;  // control connection up
     int listen_socket = kInvalidSocket;
@@ -102,7 +102,7 @@ class Connection {
     std::int32_t resumable = kResumableNotReported;
     // Only 1 attaches cookies; copied from the setting before every transfer.
     std::int32_t use_cookies = 1;
-    std::int32_t content_length = 0;  // 0 = not known
+    std::int64_t content_length = 0;  // 0 = not known
     std::int32_t status_code = 0;     // FTP failures set 401 or 404
     bool read_failed = false;         // the last read broke, as opposed to reaching the end
     std::uint32_t error_code = 0;     // system or transport error of the last failure; 0 = none
@@ -112,9 +112,9 @@ class Connection {
     // The Content-Range of a 206 answer (end inclusive; total kNoRange also for "*"): where the
     // body belongs, for the owner to check against the span it asked for. kNoRange otherwise,
     // and a 200 body starts at offset 0 whatever was asked.
-    std::int32_t range_start = kNoRange;
-    std::int32_t range_end = kNoRange;
-    std::int32_t range_total = kNoRange;
+    std::int64_t range_start = kNoRange;
+    std::int64_t range_end = kNoRange;
+    std::int64_t range_total = kNoRange;
     // The strong validator of the last 200 or 206 answer (for a 206: of the piece just served),
     // for the owner to compare with the one it keeps: a strong ETag, else a Last-Modified that
     // HTTP lets serve as one. Empty = none; a weak ETag is none. At most kValidatorMax characters.

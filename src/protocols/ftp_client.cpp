@@ -55,7 +55,7 @@ void fail_control(Connection& c, const FtpRuntime& r) {
               0);
 }
 
-Attempt attempt(Connection& c, FtpRuntime& r, const FtpRequest& request, std::int32_t start,
+Attempt attempt(Connection& c, FtpRuntime& r, const FtpRequest& request, std::int64_t start,
                 bool passive) {
     FtpSession& s = c.ftp;
     report(c, kStageFtpConnecting);
@@ -217,14 +217,14 @@ bool ftp_query_size(FtpSession& s, std::string_view path) {
     s.announced_size = 0;
     if (ftp_command_reply(s, *ftp_runtime(s), ftp_command("SIZE", path)) != kFtpFileStatus)
         return false;
-    const std::optional<std::int32_t> size = parse_size_reply(s.line());
+    const std::optional<std::int64_t> size = parse_size_reply(s.line());
     if (!size)
         return false;
     s.announced_size = *size;
     return true;
 }
 
-int ftp_retrieve(FtpSession& s, std::string_view path, std::int32_t offset) {
+int ftp_retrieve(FtpSession& s, std::string_view path, std::int64_t offset) {
     FtpRuntime& r = *ftp_runtime(s);
     return ftp_retrieve_data(s, r, path, offset, r.prefer_passive).code;
 }
@@ -262,7 +262,7 @@ void ftp_close_sockets(FtpSession& s) {
     }
 }
 
-int ftp_open_span(Connection& c, std::string_view url, std::int32_t start, std::int32_t length,
+int ftp_open_span(Connection& c, std::string_view url, std::int64_t start, std::int64_t length,
                   const Credentials* credentials, bool* named) {
     (void)length;
     if (named)

@@ -48,7 +48,7 @@ bool ftp_query_size(FtpSession& session, std::string_view path);
 // The data connection (active mode first, passive when the server refuses PORT), REST when
 // `offset` > 0, RETR: 150 once the data can be read; another reply code, or 0, on failure. A
 // refused REST makes the data start at 0 instead (see FtpRuntime::data_offset).
-int ftp_retrieve(FtpSession& session, std::string_view path, std::int32_t offset);
+int ftp_retrieve(FtpSession& session, std::string_view path, std::int64_t offset);
 // One read of the data connection: bytes, 0 at the end or on failure (receive_failed set).
 std::int32_t ftp_receive(FtpSession& session, void* buffer, std::int32_t count);
 // Closes the control, data and listening sockets; no QUIT is sent.
@@ -58,8 +58,8 @@ void ftp_close_sockets(FtpSession& session);
 // used: an FTP span always runs to the end of the file. After a successful open, range_start
 // tells where the data begins: `start`, or 0 when the server refused to resume (resumable is
 // then reported as 0). `named` is only ever cleared.
-int ftp_open_span(Connection& connection, std::string_view url, std::int32_t start,
-                  std::int32_t length, const Credentials* credentials, bool* named);
+int ftp_open_span(Connection& connection, std::string_view url, std::int64_t start,
+                  std::int64_t length, const Credentials* credentials, bool* named);
 std::int32_t ftp_read_data(Connection& connection, void* buffer, std::int32_t count);
 // Owner's thread: closes every socket of the transfer.
 void ftp_close_connection(Connection& connection);

@@ -179,7 +179,7 @@ DataWait accept_data(FtpSession& s, FtpRuntime& r) {
 }  // namespace
 
 FtpRetrieveResult ftp_retrieve_data(FtpSession& s, FtpRuntime& r, std::string_view path,
-                                    std::int32_t offset, bool passive) {
+                                    std::int64_t offset, bool passive) {
     FtpRetrieveResult result;
     if (path.empty()) {
         ftp_say(kFtpSayNoFile);

@@ -25,6 +25,6 @@ struct FtpRetrieveResult {
 // session when PORT is refused; in passive mode PASV (EPSV) and a connection to the peer. Then
 // REST when `offset` > 0 and RETR. Owner's thread.
 FtpRetrieveResult ftp_retrieve_data(FtpSession& session, FtpRuntime& runtime, std::string_view path,
-                                    std::int32_t offset, bool passive);
+                                    std::int64_t offset, bool passive);
 
 }  // namespace rg

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "platform/local_file.h"
+
 namespace rg {
 
 namespace {
@@ -27,19 +29,20 @@ std::string_view line_text(std::string_view line) {
     return line.substr(0, line.find_first_of(std::string_view("\r\n\0", 3)));
 }
 
-// A run of decimal digits that fits a 32-bit offset; nullopt when empty or too large.
-std::optional<std::int32_t> parse_offset_digits(std::string_view digits) {
+// A run of decimal digits up to kMaxFileSize; nullopt when empty or too large.
+std::optional<std::int64_t> parse_offset_digits(std::string_view digits) {
     if (digits.empty())
         return std::nullopt;
     std::int64_t value = 0;
     for (const char c : digits) {
         if (!is_digit(c))
             return std::nullopt;
-        value = value * kDecimalBase + (c - '0');
-        if (value > std::numeric_limits<std::int32_t>::max())
+        const int digit = c - '0';
+        if (value > (kMaxFileSize - digit) / kDecimalBase)
             return std::nullopt;
+        value = value * kDecimalBase + digit;
     }
-    return static_cast<std::int32_t>(value);
+    return value;
 }
 
 // Leading digits of `text` as a number up to `limit`; advances `text` past them.
@@ -134,7 +137,7 @@ void FtpReplyReader::end_line() {
     line_bytes_ = 0;
 }
 
-std::optional<std::int32_t> parse_size_reply(std::string_view line) {
+std::optional<std::int64_t> parse_size_reply(std::string_view line) {
     line = line_text(line);
     if (line.size() <= kSizeReplyNumberAt)
         return std::nullopt;
@@ -145,7 +148,7 @@ std::optional<std::int32_t> parse_size_reply(std::string_view line) {
     return parse_offset_digits(number);
 }
 
-std::optional<std::int32_t> parse_retrieve_size(std::string_view line) {
+std::optional<std::int64_t> parse_retrieve_size(std::string_view line) {
     line = line_text(line);
     if (line.ends_with('.'))
         line.remove_suffix(1);

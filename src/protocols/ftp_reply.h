@@ -79,13 +79,13 @@ class FtpReplyReader {
 int ftp_reply_code(std::string_view line);
 
 // The size of a 213 reply line, "213 <digits>". nullopt when the number is missing, signed, not
-// all digits, or 2 GiB or more (files of that size are outside the 32-bit offsets).
-std::optional<std::int32_t> parse_size_reply(std::string_view line);
+// all digits, or past kMaxFileSize.
+std::optional<std::int64_t> parse_size_reply(std::string_view line);
 
 // The size many servers put into their 150 reply, "... (<digits> bytes)." (the full stop may be
 // missing): the number after the last '(' of a line that ends with ')' or ")."; nullopt when
 // there is none or it is out of range as for parse_size_reply.
-std::optional<std::int32_t> parse_retrieve_size(std::string_view line);
+std::optional<std::int64_t> parse_retrieve_size(std::string_view line);
 
 // The port of a 227 reply, "227 text (h1,h2,h3,h4,p1,p2)" (the parentheses may be missing). Only
 // the port is taken: the data connection goes to the control connection's peer, never to an

@@ -82,7 +82,7 @@ struct FtpRuntime {
     int final_reply = kFtpReplyNone;
     // Offset of the first byte the data connection carries: the requested one, or 0 when the
     // server refused to resume.
-    std::int32_t data_offset = 0;
+    std::int64_t data_offset = 0;
     bool data_ended = false;
     // The control connection failed (no reply, a garbled one, a time-out, a failed send) rather
     // than the server refusing something; cleared by the next connect.

@@ -208,7 +208,7 @@ bool ready_to_request(Connection& c) {
 
 }  // namespace
 
-int http_open_span(Connection& c, std::string_view url, std::int32_t start, std::int32_t length,
+int http_open_span(Connection& c, std::string_view url, std::int64_t start, std::int64_t length,
                    const Credentials* credentials, bool* named) {
     if (named)
         *named = false;

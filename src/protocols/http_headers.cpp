@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/ascii_text.h"
+#include "platform/local_file.h"
 #include "protocols/connection.h"
 #include "protocols/http_date.h"
 #include "protocols/http_status.h"
@@ -13,7 +14,8 @@ namespace rg {
 
 namespace {
 
-constexpr std::int64_t kLargestOffset = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t kLargestOffset = kMaxFileSize;
+constexpr std::int64_t kDecimalBase = 10;
 constexpr std::string_view kStatusLinePrefix = "HTTP/";
 constexpr std::size_t kStatusCodeDigits = 3;
 constexpr std::string_view kCrLf = "\r\n";
@@ -44,7 +46,7 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Digits only; values past the 32-bit offsets saturate so that any number of digits is safe.
+// Digits only; values past the largest file offset are refused, so any number of digits is safe.
 HeaderProblem parse_offset(std::string_view text, std::int64_t* value) {
     if (text.empty())
         return HeaderProblem::kMalformed;
@@ -54,8 +56,10 @@ HeaderProblem parse_offset(std::string_view text, std::int64_t* value) {
         if (!is_digit(c))
             return HeaderProblem::kMalformed;
         if (!too_large) {
-            v = v * 10 + (c - '0');
-            too_large = v > kLargestOffset;
+            const int digit = c - '0';
+            too_large = v > (kLargestOffset - digit) / kDecimalBase;
+            if (!too_large)
+                v = v * kDecimalBase + digit;
         }
     }
     *value = v;
@@ -88,7 +92,7 @@ std::string problem_text(HeaderProblem problem, std::string_view header) {
         case HeaderProblem::kMalformed:
             return "Invalid " + std::string(header) + " in the server's answer";
         case HeaderProblem::kTooLarge:
-            return "Files of 2 GiB or more are not supported";
+            return "Files larger than 4 EiB are not supported";
         case HeaderProblem::kConflict:
             return "Conflicting " + std::string(header) + " in the server's answer";
     }
@@ -109,7 +113,7 @@ bool lists_bytes(std::string_view value) {
 
 }  // namespace
 
-HeaderProblem parse_content_length(std::string_view value, std::int32_t* length) {
+HeaderProblem parse_content_length(std::string_view value, std::int64_t* length) {
     HeaderProblem problem = HeaderProblem::kNone;
     std::int64_t first = -1;
     bool conflict = false;
@@ -132,7 +136,7 @@ HeaderProblem parse_content_length(std::string_view value, std::int32_t* length)
         return problem;
     if (conflict)
         return HeaderProblem::kConflict;
-    *length = static_cast<std::int32_t>(first);
+    *length = first;
     return HeaderProblem::kNone;
 }
 
@@ -160,11 +164,10 @@ HeaderProblem parse_content_range(std::string_view value, ContentRange* range) {
         return problem;
     if (start > end || (total >= 0 && end >= total))
         return HeaderProblem::kMalformed;
-    // The end is inclusive: one past it must still be a 32-bit offset.
+    // The end is inclusive: one past it must still be a file offset.
     if (end >= kLargestOffset)
         return HeaderProblem::kTooLarge;
-    *range = {static_cast<std::int32_t>(start), static_cast<std::int32_t>(end),
-              static_cast<std::int32_t>(total)};
+    *range = {start, end, total};
     return HeaderProblem::kNone;
 }
 
@@ -227,12 +230,14 @@ bool is_safe_header_value(std::string_view value) {
     });
 }
 
-std::optional<std::string> range_header_value(std::int32_t start, std::int32_t length) {
-    if (start < 0 || length < 0)
+std::optional<std::string> range_header_value(std::int64_t start, std::int64_t length) {
+    if (start < 0 || length < 0 || start > kLargestOffset)
         return std::nullopt;
     std::string value = "bytes=" + std::to_string(start) + "-";
     if (length > 0) {
-        const std::int64_t end_exclusive = std::int64_t{start} + length;
+        if (length > kLargestOffset - start)
+            return std::nullopt;
+        const std::int64_t end_exclusive = start + length;
         if (end_exclusive > kLargestOffset)
             return std::nullopt;
         value += std::to_string(end_exclusive - 1);
@@ -336,7 +341,7 @@ std::string ResponseHead::strong_validator() const {
 }
 
 void ResponseHead::note_length(std::string_view value) {
-    std::int32_t length = 0;
+    std::int64_t length = 0;
     const HeaderProblem problem = parse_content_length(value, &length);
     if (problem != HeaderProblem::kNone) {
         length_state_.problem = worse(length_state_.problem, problem);
@@ -378,8 +383,7 @@ ResponseHead::Facts ResponseHead::facts(bool partial) const {
         }
         // The body is framed by Content-Length; one that disagrees with the range would put
         // bytes at the wrong offsets.
-        if (length_state_.present &&
-            std::int64_t{length_} != std::int64_t{range_.end} - range_.start + 1) {
+        if (length_state_.present && length_ != range_.end - range_.start + 1) {
             f.problem = HeaderProblem::kConflict;
             f.problem_text = "Content-Length does not match Content-Range";
             return f;

@@ -17,24 +17,25 @@ inline constexpr std::size_t kValidatorMax = 255;
 enum class HeaderProblem {
     kNone,
     kMalformed,  // not a number, negative, or not of the expected form
-    kTooLarge,   // 2 GiB or more: outside the 32-bit offsets of a download
+    kTooLarge,   // past the largest file offset a download may have (kMaxFileSize)
     kConflict,   // two headers, or two parts of one, that disagree
 };
 
 // Parsed "Content-Range: bytes A-B/T" of a partial answer; -1 = absent, total -1 also for "*".
 struct ContentRange {
-    std::int32_t start = -1;
-    std::int32_t end = -1;  // inclusive
-    std::int32_t total = -1;
+    std::int64_t start = -1;
+    std::int64_t end = -1;  // inclusive
+    std::int64_t total = -1;
 
     bool operator==(const ContentRange&) const = default;
 };
 
 // A Content-Length value: decimal digits, optionally a comma-separated list of equal values
 // (what some proxies send when they merge duplicate headers).
-HeaderProblem parse_content_length(std::string_view value, std::int32_t* length);
+HeaderProblem parse_content_length(std::string_view value, std::int64_t* length);
 
-// A Content-Range value of a 206 answer: "bytes A-B/T" or "bytes A-B/*", A <= B < T < 2 GiB.
+// A Content-Range value of a 206 answer: "bytes A-B/T" or "bytes A-B/*", A <= B < T <=
+// kMaxFileSize.
 HeaderProblem parse_content_range(std::string_view value, ContentRange* range);
 
 // The name after "filename=" in a Content-Disposition value, searched without regard to case:
@@ -61,8 +62,8 @@ bool is_weak_etag(std::string_view etag);
 bool is_safe_header_value(std::string_view value);
 
 // "bytes=S-" or, for a length above 0, "bytes=S-E" with E = S + length - 1; nullopt when the
-// start is negative, the length negative or the end past the 32-bit offsets.
-std::optional<std::string> range_header_value(std::int32_t start, std::int32_t length);
+// start is negative, the length negative or the end past kMaxFileSize.
+std::optional<std::string> range_header_value(std::int64_t start, std::int64_t length);
 
 // One response head collected line by line as libcurl hands the lines over. Every copy is
 // bounded, whatever the server sends.
@@ -92,7 +93,7 @@ class ResponseHead {
     struct Facts {
         HeaderProblem problem = HeaderProblem::kNone;
         std::string problem_text;         // readable reason when refused
-        std::int32_t content_length = 0;  // 0 = not announced
+        std::int64_t content_length = 0;  // 0 = not announced
         ContentRange range;
         // A strong validator that may go into If-Range: a strong ETag; without any ETag, a
         // Last-Modified at least a minute older than the answer's Date. Empty = none (a weak
@@ -119,7 +120,7 @@ class ResponseHead {
     bool accepts_byte_ranges_ = false;
 
     Parsed length_state_;
-    std::int32_t length_ = 0;
+    std::int64_t length_ = 0;
     Parsed range_state_;
     ContentRange range_;
     std::optional<std::string> content_name_;

@@ -14,7 +14,7 @@ constexpr std::string_view kProbeNotForFtp = "Error: The HEAD probe is for HTTP 
 
 }  // namespace
 
-int open_span(Connection& connection, std::string_view url, std::int32_t start, std::int32_t length,
+int open_span(Connection& connection, std::string_view url, std::int64_t start, std::int64_t length,
               const Credentials* credentials, bool* named) {
     switch (connection.protocol) {
         case Protocol::Http: {

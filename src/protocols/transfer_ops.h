@@ -21,7 +21,7 @@ struct Credentials {
 // Opens the span [start, start + length) of `url` (length 0: to the end) for reading. 1 = the
 // body can be read; 0 = failure, with response_text, error_code and status_code saying why.
 // `named` (may be null) is cleared and set when the server offered a file name.
-int open_span(Connection& connection, std::string_view url, std::int32_t start, std::int32_t length,
+int open_span(Connection& connection, std::string_view url, std::int64_t start, std::int64_t length,
               const Credentials* credentials, bool* named);
 
 // Up to `count` bytes of the open span, waiting for at least one; larger counts are fine. 0 at

@@ -49,7 +49,7 @@ void check_location(std::string_view location) {
 }
 
 void check_value(std::string_view value) {
-    std::int32_t length = -1;
+    std::int64_t length = -1;
     if (rg::parse_content_length(value, &length) == rg::HeaderProblem::kNone)
         check(length >= 0);
     rg::ContentRange range;

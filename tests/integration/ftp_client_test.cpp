@@ -255,11 +255,12 @@ TEST_F(FtpClientTest, SizeFromSizeReplyOr150Line) {
         EXPECT_EQ(c_.content_length, 0);
     }
     {
-        // Sizes that do not fit the 32-bit offsets leave the size unknown.
-        test::FakeFtpServer server({.file = file_,
-                                    .size_supported = false,
-                                    .retr_preliminary = "150 Opening (3000000000 bytes).\r\n",
-                                    .replies = {{"SIZE", "213 3000000000\r\n"}}});
+        // Sizes past the largest file leave the size unknown.
+        test::FakeFtpServer server(
+            {.file = file_,
+             .size_supported = false,
+             .retr_preliminary = "150 Opening (4611686018427387905 bytes).\r\n",
+             .replies = {{"SIZE", "213 4611686018427387905\r\n"}}});
         ASSERT_EQ(open(server.url("/f")), 1) << c_.response_text();
         EXPECT_EQ(c_.content_length, 0);
     }

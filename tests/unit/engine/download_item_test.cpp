@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,7 @@ TEST_F(StoreChunkTest, WritesAtOffsetAndRecordsRange) {
 
 TEST_F(StoreChunkTest, AnOverlappingBlockJoinsItsRangeAndCountsOnlyNewBytes) {
     const std::string block(100, 'o');
-    std::int32_t added = -1;
+    std::int64_t added = -1;
     ASSERT_TRUE(item_.store_chunk(0, 100, block.data(), &added));
     EXPECT_EQ(added, 100);
     ASSERT_TRUE(item_.store_chunk(60, 100, block.data(), &added));
@@ -59,10 +60,13 @@ TEST_F(StoreChunkTest, RefusesBlockBeyondKnownSizeAndBadBounds) {
     EXPECT_TRUE(item_.store_chunk(36, 64, block.data()));  // ends exactly at the size
 }
 
-TEST_F(StoreChunkTest, UnknownSizeAcceptsAnyBlockButNotPast32Bits) {
+TEST_F(StoreChunkTest, UnknownSizeAcceptsBlocksPast4GiBButNotPastTheLargestFile) {
     const char byte = 'z';
     EXPECT_TRUE(item_.store_chunk(1 << 20, 1, &byte));
-    EXPECT_FALSE(item_.store_chunk(0x7fffffff, 1, &byte));
+    EXPECT_TRUE(item_.store_chunk(std::int64_t{5} << 30, 1, &byte));  // sparse: no space taken
+    EXPECT_EQ(ranges(), (std::vector<ByteRange>{{1 << 20, 1}, {std::int64_t{5} << 30, 1}}));
+    EXPECT_FALSE(item_.store_chunk(kMaxFileSize, 1, &byte));
+    EXPECT_FALSE(item_.store_chunk(1, std::numeric_limits<std::int64_t>::max(), &byte));
 }
 
 TEST_F(StoreChunkTest, FailedWriteRecordsNothing) {

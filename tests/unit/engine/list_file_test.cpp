@@ -180,7 +180,8 @@ TEST(ListFormat, HugeCountsFailWithoutAllocating) {
     EXPECT_EQ(loaded.count(), 1);
 
     std::string huge_ranges = bytes;
-    put_i32(huge_ranges, 8 + offsetof(SavedBlock, range_count), 0x7fffffff);
+    constexpr std::size_t kRangeCountAt = 5372;
+    put_i32(huge_ranges, 8 + kRangeCountAt, 0x7fffffff);
     DownloadList none;
     EXPECT_EQ(parse_list(as_bytes(huge_ranges), none), ListLoadStatus::Damaged);
     EXPECT_EQ(none.count(), 0);

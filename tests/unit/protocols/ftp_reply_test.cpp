@@ -143,8 +143,10 @@ TEST(FtpReplyParsers, SizeReply) {
     EXPECT_EQ(parse_size_reply("213 0"), 0);
     EXPECT_EQ(parse_size_reply("213 2147483647"), 2147483647);
     EXPECT_EQ(parse_size_reply("213 77  "), 77);
-    // 2 GiB and more, signs, text and nothing leave the size unknown.
-    EXPECT_EQ(parse_size_reply("213 2147483648"), std::nullopt);
+    EXPECT_EQ(parse_size_reply("213 5368709120"), 5368709120);
+    EXPECT_EQ(parse_size_reply("213 4611686018427387904"), 4611686018427387904);
+    // Past 2^62, signs, text and nothing leave the size unknown.
+    EXPECT_EQ(parse_size_reply("213 4611686018427387905"), std::nullopt);
     EXPECT_EQ(parse_size_reply("213 99999999999999999999"), std::nullopt);
     EXPECT_EQ(parse_size_reply("213 -5"), std::nullopt);
     EXPECT_EQ(parse_size_reply("213 +5"), std::nullopt);
@@ -161,7 +163,8 @@ TEST(FtpReplyParsers, RetrieveReplySize) {
     EXPECT_EQ(parse_retrieve_size("150 Opening data connection."), std::nullopt);
     EXPECT_EQ(parse_retrieve_size("150 (bytes)."), std::nullopt);
     EXPECT_EQ(parse_retrieve_size("150 (-12 bytes)."), std::nullopt);
-    EXPECT_EQ(parse_retrieve_size("150 (4294967296 bytes)."), std::nullopt);
+    EXPECT_EQ(parse_retrieve_size("150 (4294967296 bytes)."), 4294967296);
+    EXPECT_EQ(parse_retrieve_size("150 (9223372036854775807 bytes)."), std::nullopt);
     EXPECT_EQ(parse_retrieve_size("150 (12 bytes) trailing"), std::nullopt);
 }
 

@@ -10,14 +10,17 @@ namespace rg {
 namespace {
 
 TEST(ContentLength, AcceptsDecimalsAndEqualLists) {
-    const std::pair<const char*, std::int32_t> good[] = {{"0", 0},
-                                                         {"123", 123},
-                                                         {" 42\t", 42},
-                                                         {"10, 10", 10},
-                                                         {"2147483647", 2147483647},
-                                                         {"0000000000000000000000007", 7}};
+    const std::pair<const char*, std::int64_t> good[] = {
+        {"0", 0},
+        {"123", 123},
+        {" 42\t", 42},
+        {"10, 10", 10},
+        {"2147483647", 2147483647},
+        {"5368709120", 5368709120},
+        {"4611686018427387904", 4611686018427387904},
+        {"0000000000000000000000007", 7}};
     for (const auto& [text, expected] : good) {
-        std::int32_t length = -1;
+        std::int64_t length = -1;
         EXPECT_EQ(parse_content_length(text, &length), HeaderProblem::kNone) << text;
         EXPECT_EQ(length, expected) << text;
     }
@@ -32,14 +35,14 @@ TEST(ContentLength, RefusesWhatCannotBeASize) {
         {"12a", HeaderProblem::kMalformed},
         {"1 2", HeaderProblem::kMalformed},
         {"10,", HeaderProblem::kMalformed},
-        {"2147483648", HeaderProblem::kTooLarge},
+        {"4611686018427387905", HeaderProblem::kTooLarge},
         {"99999999999999999999999999", HeaderProblem::kTooLarge},
         {"10, 11", HeaderProblem::kConflict},
         // A malformed part is named as such even next to a large one.
-        {"3000000000, x", HeaderProblem::kMalformed},
+        {"5000000000000000000, x", HeaderProblem::kMalformed},
     };
     for (const auto& [text, problem] : bad) {
-        std::int32_t length = -7;
+        std::int64_t length = -7;
         EXPECT_EQ(parse_content_length(text, &length), problem) << text;
         EXPECT_EQ(length, -7) << text;
     }
@@ -68,8 +71,8 @@ TEST(ContentRange, RefusesInvalidAndTooLargeRanges) {
         {"bytes 0-9/", HeaderProblem::kMalformed},
         {"bytes 0-9/10/", HeaderProblem::kMalformed},
         {"bytes 0-9", HeaderProblem::kMalformed},
-        {"bytes 0-99/2147483648", HeaderProblem::kTooLarge},
-        {"bytes 0-2147483647/*", HeaderProblem::kTooLarge},
+        {"bytes 0-99/4611686018427387905", HeaderProblem::kTooLarge},
+        {"bytes 0-4611686018427387904/*", HeaderProblem::kTooLarge},
         {"bytes 0-99999999999999999999/*", HeaderProblem::kTooLarge},
     };
     for (const auto& [text, problem] : bad) {
@@ -125,8 +128,12 @@ TEST(RangeHeader, FormsTheSpan) {
     EXPECT_EQ(range_header_value(1000, 500), "bytes=1000-1499");
     EXPECT_EQ(range_header_value(1000, 0), "bytes=1000-");
     EXPECT_EQ(range_header_value(0, 1), "bytes=0-0");
-    EXPECT_EQ(range_header_value(2147483646, 1), "bytes=2147483646-2147483646");
-    EXPECT_EQ(range_header_value(2147483647, 1), std::nullopt);
+    EXPECT_EQ(range_header_value(2147483647, 1), "bytes=2147483647-2147483647");
+    EXPECT_EQ(range_header_value(5368709120, 0), "bytes=5368709120-");
+    EXPECT_EQ(range_header_value(4611686018427387903, 1),
+              "bytes=4611686018427387903-4611686018427387903");
+    EXPECT_EQ(range_header_value(4611686018427387904, 1), std::nullopt);
+    EXPECT_EQ(range_header_value(1, 9223372036854775807), std::nullopt);
     EXPECT_EQ(range_header_value(-1, 0), std::nullopt);
     EXPECT_EQ(range_header_value(0, -1), std::nullopt);
 }
