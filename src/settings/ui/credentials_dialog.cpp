@@ -16,6 +16,10 @@ namespace {
 
 constexpr int kMinimumWidth = 300;
 
+constexpr std::string_view kNotRememberedText =
+    "The User Name and Password could not be written to the settings file.\r\nThey are used "
+    "for that server until Reelgrab ends.";
+
 }  // namespace
 
 CredentialsDialog::CredentialsDialog(Host& host, std::vector<DownloadItem*> targets,
@@ -70,6 +74,12 @@ void CredentialsDialog::accept() {
     if (!result.close)
         return;
     applied_ = result.applied;
+    // The fields always fit: the engine read at most 79 bytes of each. A settings file that
+    // cannot be written is told, not passed over as if the server were remembered.
+    if (!applied_.remembered) {
+        host_.message_box(kNotRememberedText, kErrorCaption, MessageButtons::Ok,
+                          MessageIcon::Error);
+    }
     // The engine read at most kDialogCredentialMax characters of each field.
     typed.user_name = typed.user_name.substr(0, kDialogCredentialMax);
     typed.password = typed.password.substr(0, kDialogCredentialMax);

@@ -7,6 +7,7 @@
 #include "engine/credentials.h"
 #include "modal.h"
 #include "protocols/base64.h"
+#include "settings/ini_store.h"
 #include "settings/ui/credentials_dialog.h"
 #include "support/controller_harness.h"
 
@@ -68,6 +69,25 @@ class CredentialsDialogTest : public QObject {
         }
         QVERIFY(harness_->passwords.find("http://one.example/other"));
         QVERIFY(harness_->passwords.find("http://two.example/other"));
+    }
+
+    void aServerThatCannotBeRememberedIsReported() {
+        // The settings file cannot be written: the server is remembered for this run only.
+        IniStore unwritable(harness_->dir.file("missing-folder/rlg.ini"));
+        SitePasswordList passwords(unwritable);
+        passwords.load();
+        CredentialsDialog remembering(harness_->host, {first_.get()}, passwords);
+        remembering.user_edit()->setText("bob");
+        remembering.remember_box()->click();
+        remembering.accept();
+        QVERIFY(!remembering.applied().remembered);
+        QVERIFY(item_credentials(*first_));
+
+        QCOMPARE(remembering.result(), int(QDialog::Accepted));
+        const auto told = harness_->host.message_list();
+        QCOMPARE(told.size(), std::size_t{1});
+        QCOMPARE(told[0].caption, std::string("Error"));
+        QVERIFY(told[0].text.find("could not be written") != std::string::npos);
     }
 
     void emptyFieldsAreConfirmedBeforeClearing() {
