@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
 #include <memory>
@@ -42,7 +45,13 @@ QString qt_filter(const FileFilter& filter) {
 }
 
 GuiHost::GuiHost(SitePasswordList& passwords, QObject* parent)
-    : QObject(parent), open_url(&QDesktopServices::openUrl), passwords_(passwords) {}
+    : QObject(parent),
+      open_url(&QDesktopServices::openUrl),
+      last_folder_(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)),
+      passwords_(passwords) {
+    if (last_folder_.isEmpty())
+        last_folder_ = QDir::homePath();
+}
 
 GuiHost::~GuiHost() {
     // A worker still waiting gets its cancelling answer instead of waiting for ever.
@@ -117,10 +126,14 @@ std::optional<std::string> GuiHost::choose_save_file(std::string_view proposed_p
                                                      const FileFilter& filter) {
     return on_gui_thread<std::optional<std::string>>(
         [this, proposed = std::string(proposed_path), filter] {
-            const QString chosen = QFileDialog::getSaveFileName(
-                owner(), from_std(kSaveFileTitle), from_std(proposed), qt_filter(filter));
+            QString start = from_std(proposed);
+            if (QFileInfo(start).isRelative())
+                start = QDir(last_folder_).filePath(start);
+            const QString chosen = QFileDialog::getSaveFileName(owner(), from_std(kSaveFileTitle),
+                                                                start, qt_filter(filter));
             if (chosen.isEmpty())
                 return std::optional<std::string>();
+            last_folder_ = QFileInfo(chosen).absolutePath();
             return std::optional<std::string>(chosen.toStdString());
         },
         std::nullopt);

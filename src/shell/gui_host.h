@@ -58,6 +58,9 @@ class GuiHost : public QObject, public Host {
     Answer on_gui_thread(std::function<Answer()> ask, Answer cancelled);
     void abandon(bool on);
 
+    // Where a proposal without a folder opens: the folder of the last choice, at first the user's
+    // download folder (the Windows chooser, given no initial folder, opened where it last was).
+    QString last_folder_;
     SitePasswordList& passwords_;
     QPointer<QWidget> window_;
     std::mutex mutex_;

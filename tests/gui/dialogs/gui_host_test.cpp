@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QUrl>
 #include <atomic>
@@ -130,6 +131,28 @@ class GuiHostTest : public QObject {
         QVERIFY(chosen);
         QCOMPARE(QString::fromStdString(*chosen), target);
         QCOMPARE(qt_filter({"All Files", "*.*"}), QString("All Files (*)"));
+    }
+
+    void aProposalWithoutAFolderOpensWhereTheLastChoiceWasMade() {
+        TempDir dir;
+        QString opened_in;
+        const auto choose_in = [&](const QString& target) {
+            when_modal<QFileDialog>([&opened_in, target](QFileDialog* chooser) {
+                opened_in = chooser->directory().absolutePath();
+                chooser->selectFile(target);
+                QMetaObject::invokeMethod(chooser, "accept");
+            });
+        };
+        const QString downloads =
+            QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+        const QString first = QString::fromStdString(dir.file("first.bin"));
+        choose_in(first);
+        QVERIFY(host_->choose_save_file("name.bin", {"All Files", "*.*"}));
+        QCOMPARE(opened_in, QDir(downloads).absolutePath());
+
+        choose_in(QString::fromStdString(dir.file("second.bin")));
+        QVERIFY(host_->choose_save_file("other.bin", {"All Files", "*.*"}));
+        QCOMPARE(opened_in, QDir(QString::fromStdString(dir.path())).absolutePath());
     }
 
     void theCredentialsPromptOfAWorkerIsServedByTheController() {

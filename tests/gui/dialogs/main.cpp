@@ -1,4 +1,7 @@
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
 #include <functional>
@@ -8,8 +11,31 @@
 
 #include "modal.h"
 
+namespace {
+
+// The user's folders point into a scratch folder, so that choosers and the download folder never
+// touch the home folder of whoever runs the tests.
+bool use_scratch_user_folders(const QTemporaryDir& scratch) {
+    const QString config = scratch.filePath("config");
+    const QString downloads = scratch.filePath("Downloads");
+    if (!QDir().mkpath(config) || !QDir().mkpath(downloads))
+        return false;
+    QFile dirs(config + "/user-dirs.dirs");
+    if (!dirs.open(QIODevice::WriteOnly))
+        return false;
+    dirs.write(("XDG_DOWNLOAD_DIR=\"" + downloads + "\"\n").toUtf8());
+    return qputenv("XDG_CONFIG_HOME", config.toUtf8());
+}
+
+}  // namespace
+
 // `test_gui_dialogs [SUITE] [QtTest options]`: one suite, or all of them.
 int main(int argc, char** argv) {
+    QTemporaryDir scratch;
+    if (!scratch.isValid() || !use_scratch_user_folders(scratch)) {
+        qWarning("cannot make the scratch user folders");
+        return 1;
+    }
     QApplication app(argc, argv);
     const auto& suites = rg::test::dialog_suites();
     int failures = 0;
