@@ -83,6 +83,27 @@ class NewDownloadDialogTest : public QObject {
         QVERIFY(!dialog.user_edit()->isEnabled());
     }
 
+    void tabWalksTheControlsInTheirOrder() {
+        Intake intake;
+        NewDownloadDialog dialog(intake.context);
+        dialog.authentication_box()->click();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.activateWindow();
+        dialog.url_box()->setFocus();
+        QList<QWidget*> visited{QApplication::focusWidget()};
+        for (int i = 0; i < 8; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget();
+        }
+        const QList<QWidget*> expected{
+            dialog.url_box(),       dialog.folder_edit(),        dialog.browse_button(),
+            dialog.scheduled_box(), dialog.authentication_box(), dialog.user_edit(),
+            dialog.password_edit(), dialog.add_button()};
+        QCOMPARE(visited.mid(0, expected.size()), expected);
+        QCOMPARE(visited.last()->property("text").toString(), QString("Cancel"));
+    }
+
     void enterInTheUrlBoxBreaksTheLineInsteadOfAdding() {
         Intake intake;
         NewDownloadDialog dialog(intake.context);
