@@ -44,11 +44,10 @@ QString qt_filter(const FileFilter& filter) {
     return QStringLiteral("%1 (%2)").arg(from_std(filter.text), pattern);
 }
 
-GuiHost::GuiHost(SitePasswordList& passwords, QObject* parent)
+GuiHost::GuiHost(QObject* parent)
     : QObject(parent),
       open_url(&QDesktopServices::openUrl),
-      last_folder_(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)),
-      passwords_(passwords) {
+      last_folder_(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)) {
     if (last_folder_.isEmpty())
         last_folder_ = QDir::homePath();
 }
@@ -143,7 +142,7 @@ std::optional<CredentialsAnswer> GuiHost::ask_credentials(std::string_view url) 
     (void)url;  // the dialog names no download, as it always has
     return on_gui_thread<std::optional<CredentialsAnswer>>(
         [this] {
-            CredentialsDialog dialog(*this, passwords_, owner());
+            CredentialsDialog dialog(*this, owner());
             dialog.exec();
             return dialog.answer();
         },

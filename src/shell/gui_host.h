@@ -13,8 +13,6 @@ class QWidget;
 
 namespace rg {
 
-class SitePasswordList;
-
 // The GUI's Host: message boxes, the save-file chooser, the credentials prompt and opening files.
 //
 // The controller thread is Qt's main (GUI) thread: the controller, its timers and every question
@@ -28,8 +26,7 @@ class GuiHost : public QObject, public Host {
     Q_OBJECT
 
   public:
-    // `passwords`: the remembered site passwords that the credentials prompt works with.
-    explicit GuiHost(SitePasswordList& passwords, QObject* parent = nullptr);
+    explicit GuiHost(QObject* parent = nullptr);
     ~GuiHost() override;
 
     // The owner of the questions when no modal dialog is open (the main window).
@@ -61,7 +58,6 @@ class GuiHost : public QObject, public Host {
     // Where a proposal without a folder opens: the folder of the last choice, at first the user's
     // download folder (the Windows chooser, given no initial folder, opened where it last was).
     QString last_folder_;
-    SitePasswordList& passwords_;
     QPointer<QWidget> window_;
     std::mutex mutex_;
     std::condition_variable answered_;

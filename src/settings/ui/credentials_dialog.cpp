@@ -9,6 +9,8 @@
 
 #include "engine/credentials_dialog.h"
 #include "settings/dialog_limits.h"
+#include "settings/ini_store.h"
+#include "settings/site_passwords.h"
 
 namespace rg {
 
@@ -20,16 +22,24 @@ constexpr std::string_view kNotRememberedText =
     "The User Name and Password could not be written to the settings file.\r\nThey are used "
     "for that server until Reelgrab ends.";
 
+// The worker's prompt: only the engine's "Empty Fields" question. It has no targets and remembers
+// nothing (the controller stores the answer), so the list it is given is never touched.
+CredentialsDialogResult worker_prompt_ok(Host& host, std::string_view user_name,
+                                         std::string_view password) {
+    IniStore no_file{std::string()};
+    SitePasswordList untouched(no_file);
+    return credentials_dialog_ok(host, user_name, password, false, {}, untouched);
+}
+
 }  // namespace
 
 CredentialsDialog::CredentialsDialog(Host& host, std::vector<DownloadItem*> targets,
                                      SitePasswordList& passwords, QWidget* parent)
-    : QDialog(parent), host_(host), targets_(std::move(targets)), passwords_(passwords) {
+    : QDialog(parent), host_(host), targets_(std::move(targets)), passwords_(&passwords) {
     build();
 }
 
-CredentialsDialog::CredentialsDialog(Host& host, SitePasswordList& passwords, QWidget* parent)
-    : QDialog(parent), host_(host), passwords_(passwords), for_worker_(true) {
+CredentialsDialog::CredentialsDialog(Host& host, QWidget* parent) : QDialog(parent), host_(host) {
     build();
 }
 
@@ -66,11 +76,10 @@ void CredentialsDialog::build() {
 void CredentialsDialog::accept() {
     CredentialsAnswer typed{user_edit_->text().toStdString(), password_edit_->text().toStdString(),
                             remember_box_->isChecked()};
-    // The worker's prompt has no targets and remembers nothing here: the controller stores the
-    // answer.
     const CredentialsDialogResult result =
-        credentials_dialog_ok(host_, typed.user_name, typed.password,
-                              for_worker_ ? false : typed.remember, targets_, passwords_);
+        passwords_ != nullptr ? credentials_dialog_ok(host_, typed.user_name, typed.password,
+                                                      typed.remember, targets_, *passwords_)
+                              : worker_prompt_ok(host_, typed.user_name, typed.password);
     if (!result.close)
         return;
     applied_ = result.applied;

@@ -27,7 +27,7 @@ class CredentialsDialog : public QDialog {
                       QWidget* parent = nullptr);
     // For the one download a worker asks for (the server answered 401): OK only gives the answer;
     // the controller stores it while the worker waits.
-    CredentialsDialog(Host& host, SitePasswordList& passwords, QWidget* parent = nullptr);
+    explicit CredentialsDialog(Host& host, QWidget* parent = nullptr);
 
     // What OK accepted; none after Cancel.
     const std::optional<CredentialsAnswer>& answer() const { return answer_; }
@@ -45,8 +45,7 @@ class CredentialsDialog : public QDialog {
 
     Host& host_;
     std::vector<DownloadItem*> targets_;
-    SitePasswordList& passwords_;
-    bool for_worker_ = false;
+    SitePasswordList* passwords_ = nullptr;  // null: the worker's prompt
     std::optional<CredentialsAnswer> answer_;
     ApplyCredentialsResult applied_;
     QLineEdit* user_edit_ = nullptr;

@@ -123,7 +123,7 @@ class CredentialsDialogTest : public QObject {
     }
 
     void theWorkersPromptOnlyAnswers() {
-        CredentialsDialog dialog(harness_->host, harness_->passwords);
+        CredentialsDialog dialog(harness_->host);
         QTest::keyClicks(dialog.user_edit(), "ann");
         QTest::keyClicks(dialog.password_edit(), "pw");
         dialog.remember_box()->click();

@@ -49,7 +49,7 @@ class GuiHostTest : public QObject {
     void init() {
         harness_ = std::make_unique<ControllerHarness>();
         QVERIFY(harness_->start());
-        host_ = std::make_unique<GuiHost>(harness_->passwords);
+        host_ = std::make_unique<GuiHost>();
     }
 
     void cleanup() {
