@@ -98,20 +98,27 @@ EditDownloadDialog::EditDownloadDialog(InfoWindow& info, QWidget* parent)
     setTabOrder(clear_button_, close_button_);
 
     url_edit_->setText(from_std(info_.url_text()));
-    connect(url_edit_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { info_.set_url_text(text.toStdString()); });
+    connect(url_edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (!detached_)
+            info_.set_url_text(text.toStdString());
+    });
     connect(move_button_, &QPushButton::clicked, this, &EditDownloadDialog::move_file);
     connect(delete_button_, &QPushButton::clicked, this, &EditDownloadDialog::delete_selected);
     connect(clear_button_, &QPushButton::clicked, this, &EditDownloadDialog::clear_all);
     connect(close_button_, &QPushButton::clicked, this, &QWidget::close);
 
     // The controller closes the InfoWindow for a start of its item: the dialog follows.
-    info_.on_closed = [this] { close(); };
+    info_.on_closed = [this] {
+        detached_ = true;
+        close();
+    };
     fill();
 }
 
 EditDownloadDialog::~EditDownloadDialog() {
-    info_.on_closed = nullptr;
+    // A dialog that let go already must not unhook the dialog of a later opening.
+    if (!detached_)
+        info_.on_closed = nullptr;
 }
 
 void EditDownloadDialog::fill() {
@@ -147,11 +154,12 @@ void EditDownloadDialog::move_file() {
 }
 
 void EditDownloadDialog::finish() {
+    if (detached_)
+        return;
+    detached_ = true;
     // InfoWindow::close calls on_closed, which would close this dialog a second time.
-    if (info_.is_open()) {
-        info_.on_closed = nullptr;
-        info_.close();
-    }
+    info_.on_closed = nullptr;
+    info_.close();
 }
 
 void EditDownloadDialog::closeEvent(QCloseEvent* event) {

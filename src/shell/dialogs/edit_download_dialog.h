@@ -51,6 +51,8 @@ class EditDownloadDialog : public QDialog {
     void finish();
 
     InfoWindow& info_;
+    // The InfoWindow was closed for this dialog: later openings belong to other dialogs.
+    bool detached_ = false;
     QLineEdit* url_edit_ = nullptr;
     QLineEdit* path_edit_ = nullptr;
     QPushButton* move_button_ = nullptr;

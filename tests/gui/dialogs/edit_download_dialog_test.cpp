@@ -148,6 +148,26 @@ class EditDownloadDialogTest : public QObject {
         QCOMPARE(held.harness.controller->open_info_window(0), InfoWindow::OpenResult::Opened);
     }
 
+    void aClosedDialogNeverTouchesTheNextOpening() {
+        HeldItem held;
+        held.harness.add("http://127.0.0.1/other.bin", "other.bin", true);
+        held.harness.controller->open_info_window(0);
+        auto* first = new EditDownloadDialog(held.info());
+        first->show();
+        first->close_button()->click();
+        // The first dialog is deleted only later; meanwhile the window opens for another row.
+        QCOMPARE(held.harness.controller->open_info_window(1), InfoWindow::OpenResult::Opened);
+        QPointer<EditDownloadDialog> second = new EditDownloadDialog(held.info());
+        second->show();
+        QTest::keyClicks(first->url_edit(), "-stale");
+        first->close();
+        delete first;
+        // The controller's close still reaches the second dialog.
+        held.info().close();
+        QTRY_VERIFY(second.isNull());
+        QCOMPARE(held.harness.list.item_at(1)->url(), std::string("http://127.0.0.1/other.bin"));
+    }
+
     void movesTheLocalFile() {
         HeldItem held;
         held.harness.controller->open_info_window(0);
