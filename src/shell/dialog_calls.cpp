@@ -1,58 +1,65 @@
 #include "shell/dialog_calls.h"
 
-#include <QInputDialog>
-#include <QMessageBox>
-#include <QStandardPaths>
+#include "intake/ui/new_download_dialog.h"
+#include "settings/ui/credentials_dialog.h"
+#include "shell/dialogs/about_dialog.h"
+#include "shell/dialogs/edit_download_dialog.h"
+#include "shell/dialogs/last_response_dialog.h"
+#include "shell/dialogs/scheduling_dialog.h"
 
 namespace rg {
 
 namespace {
 
-constexpr const char* kAboutCaption = "About Reelgrab";
-
-std::string download_folder() {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    return folder.isEmpty()
-               ? QStandardPaths::writableLocation(QStandardPaths::HomeLocation).toStdString()
-               : folder.toStdString();
+// The answer headers of the item's last request; empty while a worker or the Montage is writing
+// them on another thread.
+std::string settled_headers(const DownloadItem& item) {
+    if (item.worker_active.load() || item.state.load() == ItemState::MontageHeld)
+        return {};
+    return item.connection.raw_headers();
 }
 
 }  // namespace
 
 void DialogCalls::new_download(const std::vector<std::string>& urls) {
-    // Stand-in until the New Download dialog is built in: one URL, into the download folder.
-    bool ok = false;
-    const QString first = urls.empty() ? QString() : QString::fromStdString(urls.front());
-    const QString url = QInputDialog::getText(owner_, QObject::tr("New Download"),
-                                              QObject::tr("URL:"), QLineEdit::Normal, first, &ok);
-    if (!ok || url.isEmpty())
-        return;
     AddContext context = add_context(controller_, session_.settings, session_.passwords, host_);
-    AddRequest request;
-    request.folder = download_folder();
-    request.url = url.toStdString();
-    request.existing = ExistingFile::kNumber;
-    add_download(context, request);
+    NewDownloadDialog dialog(context, owner_);
+    QStringList texts;
+    for (const std::string& url : urls)
+        texts.append(QString::fromStdString(url));
+    if (!texts.isEmpty())
+        dialog.set_urls(texts);
+    dialog.exec();
 }
 
-void DialogCalls::credentials(const std::vector<DownloadItem*>&) {}
+void DialogCalls::credentials(const std::vector<DownloadItem*>& items) {
+    CredentialsDialog dialog(host_, items, session_.passwords, owner_);
+    dialog.exec();
+}
 
 void DialogCalls::last_response(DownloadItem& item) {
-    QMessageBox::information(owner_, QObject::tr("Last Response"),
-                             QString::fromStdString(item.connection.response_text()));
+    LastResponseDialog dialog(settled_headers(item), owner_);
+    dialog.exec();
 }
 
 void DialogCalls::edit_download() {
-    // Without the window the info window has nothing to show: let the item go again.
-    controller_.info_window().close();
+    // Modeless and without an owner, as the window it stands for; it deletes itself when closed.
+    auto* dialog = new EditDownloadDialog(controller_.info_window());
+    dialog->show();
 }
 
-void DialogCalls::scheduling() {}
+void DialogCalls::scheduling() {
+    SchedulingDialog dialog(controller_, owner_);
+    dialog.exec();
+}
 
-void DialogCalls::options() {}
+void DialogCalls::options() {
+    // The Options sheet comes with the settings' window.
+}
 
 void DialogCalls::about() {
-    QMessageBox::about(owner_, kAboutCaption, QStringLiteral("Reelgrab " RG_VERSION));
+    AboutDialog dialog(owner_);
+    dialog.exec();
 }
 
 }  // namespace rg

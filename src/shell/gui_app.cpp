@@ -7,10 +7,7 @@
 
 #include "platform/data_dir.h"
 #include "shell/artwork.h"
-#include "shell/basic_host.h"
-#ifdef RG_WITH_DIALOGS
 #include "shell/gui_host.h"
-#endif
 
 namespace rg {
 
@@ -57,14 +54,19 @@ bool display_available() {
     return false;
 }
 
-GuiApp::GuiApp(std::string data_dir, Host& dialog_host, std::unique_ptr<ClipboardSource> clipboard)
-    : host_(dialog_host), session_(std::move(data_dir), host_), clipboard_(std::move(clipboard)) {
+GuiApp::GuiApp(std::string data_dir, Host& dialog_host, GuiHost* gui_host,
+               std::unique_ptr<ClipboardSource> clipboard)
+    : host_(dialog_host),
+      gui_host_(gui_host),
+      session_(std::move(data_dir), host_),
+      clipboard_(std::move(clipboard)) {
     if (!clipboard_)
         clipboard_ = std::make_unique<QtClipboardSource>();
 }
 
 GuiApp::~GuiApp() {
     if (controller_) {
+        const QuestionsWithdrawn withdrawn(gui_host_);
         // Workers end before the window and the pump they report to.
         controller_->stop_all();
         controller_->on_exit = nullptr;
@@ -97,13 +99,17 @@ GuiApp::StartResult GuiApp::start(const std::vector<std::string>& urls) {
     parts.power = &power_;
     controller_ = std::make_unique<Controller>(parts);
     pump_ = std::make_unique<ControllerPump>(*controller_);
-    MainWindow::Parts window_parts{&session_, controller_.get(), pump_.get(), &host_,
-                                   clipboard_.get()};
+    MainWindow::Parts window_parts{&session_, controller_.get(), pump_.get(),
+                                   &host_,    clipboard_.get(),  gui_host_};
     window_ = std::make_unique<MainWindow>(window_parts);
+    if (gui_host_ != nullptr)
+        gui_host_->set_window(window_.get());
     host_.on_list_changed = [this] { window_->refresh_commands(); };
     controller_->on_exit = [] { QCoreApplication::quit(); };
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, window_.get(),
-                     [this] { controller_->exit_now(); });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, window_.get(), [this] {
+        const QuestionsWithdrawn withdrawn(gui_host_);
+        controller_->exit_now();
+    });
 
     pump_->start_timers();
     QObject::connect(&server_, &InstanceServer::activated, window_.get(),
@@ -162,12 +168,8 @@ int run_gui(int argc, char** argv) {
     if (hand_to_running_copy(data_dir.folder, activation, kHandOverWaitMs))
         return 0;
 
-#ifdef RG_WITH_DIALOGS
     GuiHost dialog_host;
-#else
-    BasicHost dialog_host;
-#endif
-    GuiApp gui(data_dir.folder, dialog_host);
+    GuiApp gui(data_dir.folder, dialog_host, &dialog_host);
     switch (gui.start(parsed.urls)) {
         case GuiApp::StartResult::Failed:
             return kFatalExitCode;

@@ -10,6 +10,7 @@
 #include "shell/controller_pump.h"
 #include "shell/forwarding_host.h"
 #include "shell/gui_args.h"
+#include "shell/gui_host.h"
 #include "shell/main_window.h"
 #include "shell/single_instance.h"
 
@@ -22,8 +23,9 @@ inline constexpr std::string_view kListFileFailedText =
 // The program over one data folder, from start-up to exit. A QApplication must exist.
 class GuiApp {
   public:
-    // `dialog_host` answers the core's questions; `clipboard` null: the system clipboard.
-    GuiApp(std::string data_dir, Host& dialog_host,
+    // `dialog_host` answers the core's questions. `gui_host` is the same when it is the window's
+    // GuiHost (null in tests with a scripted host). `clipboard` null: the system clipboard.
+    GuiApp(std::string data_dir, Host& dialog_host, GuiHost* gui_host = nullptr,
            std::unique_ptr<ClipboardSource> clipboard = {});
     ~GuiApp();
 
@@ -43,6 +45,7 @@ class GuiApp {
 
   private:
     ForwardingHost host_;
+    GuiHost* gui_host_;
     AppSession session_;
     LogindPowerActions power_;
     std::unique_ptr<ClipboardSource> clipboard_;

@@ -213,9 +213,13 @@ void MainWindow::dispatch(CommandId id) {
             to_tray();
             return;
         case CommandId::Exit:
-        case CommandId::TrayExit:
+        case CommandId::TrayExit: {
+            // The exit waits for every worker: one that asks a question meanwhile is answered
+            // with cancel instead of waiting for the window.
+            const QuestionsWithdrawn withdrawn(parts_.gui_host);
             controller.exit_prompt();
             return;
+        }
         case CommandId::ViewDownloads:
             switch_view(View::Downloads);
             return;

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QStackedWidget>
 #include <memory>
+#include <optional>
 
 #include "engine/command_ids.h"
 #include "engine/command_state.h"
@@ -14,6 +15,7 @@
 #include "shell/dialog_calls.h"
 #include "shell/download_list_model.h"
 #include "shell/downloads_pane.h"
+#include "shell/gui_host.h"
 #include "shell/main_menu.h"
 #include "shell/toolbar_pane.h"
 #include "shell/tray_icon.h"
@@ -22,6 +24,19 @@ namespace rg {
 
 inline constexpr const char* kWindowTitle = "Reelgrab 1.1";
 inline constexpr QSize kWindowSize{520, 390};
+
+// While it lives, a GuiHost (when there is one) answers the questions of other threads with their
+// cancelling answer, so that this thread may wait for workers that are asking.
+class QuestionsWithdrawn {
+  public:
+    explicit QuestionsWithdrawn(GuiHost* host) {
+        if (host != nullptr)
+            abandoned_.emplace(*host);
+    }
+
+  private:
+    std::optional<QuestionsAbandoned> abandoned_;
+};
 
 // The main window: the toolbar pane over the Downloads and Montage panes, the menus and
 // accelerators, the tray icon and the clipboard monitor. Every command goes through dispatch(),
@@ -35,6 +50,9 @@ class MainWindow : public QMainWindow {
         ControllerPump* pump = nullptr;
         Host* host = nullptr;
         ClipboardSource* clipboard = nullptr;
+        // The window's GuiHost, when the host is one: its questions from workers are withdrawn
+        // while this thread waits for workers.
+        GuiHost* gui_host = nullptr;
     };
     explicit MainWindow(const Parts& parts, QWidget* parent = nullptr);
     ~MainWindow() override;

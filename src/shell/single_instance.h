@@ -4,11 +4,11 @@
 #include <QObject>
 #include <QString>
 
-#include "shell/activation_message.h"
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+#include "shell/activation_message.h"
 
 namespace rg {
 
