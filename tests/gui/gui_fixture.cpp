@@ -16,9 +16,12 @@ constexpr const char* kBaseSettings = "StartMinimized=0\nAutoStartDownload=0\nMo
 
 }  // namespace
 
-GuiFixture::GuiFixture(const std::string& settings_lines) {
+GuiFixture::GuiFixture(const std::string& settings_lines, GuiHost* gui_host) {
     write_file(dir.file("rlg.ini"), kSection + settings_lines + kBaseSettings);
-    app_ = std::make_unique<GuiApp>(dir.path(), host);
+    if (gui_host != nullptr)
+        app_ = std::make_unique<GuiApp>(dir.path(), *gui_host, gui_host);
+    else
+        app_ = std::make_unique<GuiApp>(dir.path(), host);
     if (app_->start({}) != GuiApp::StartResult::Started)
         return;
     auto dialogs =

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "shell/gui_app.h"
+#include "shell/gui_host.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -27,7 +28,8 @@ class RecordingDialogs : public DialogCalls {
 // A running program over a fresh data folder with the given settings lines.
 class GuiFixture {
   public:
-    explicit GuiFixture(const std::string& settings_lines = {});
+    // `gui_host`: the window's real GuiHost answers instead of the recording host.
+    explicit GuiFixture(const std::string& settings_lines = {}, GuiHost* gui_host = nullptr);
     ~GuiFixture();
 
     GuiApp& app() { return *app_; }
