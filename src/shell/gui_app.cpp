@@ -8,6 +8,7 @@
 #include "platform/data_dir.h"
 #include "shell/artwork.h"
 #include "shell/gui_host.h"
+#include "shell/termination_signals.h"
 
 namespace rg {
 
@@ -121,6 +122,15 @@ GuiApp::StartResult GuiApp::start(const std::vector<std::string>& urls) {
     return StartResult::Started;
 }
 
+void GuiApp::exit_now() {
+    if (!controller_) {
+        QCoreApplication::quit();
+        return;
+    }
+    const QuestionsWithdrawn withdrawn(gui_host_);
+    controller_->exit_now();
+}
+
 void GuiApp::activate(const Activation& activation) {
     adopt_activation_token(activation.token);
     window_->show_window();
@@ -170,6 +180,10 @@ int run_gui(int argc, char** argv) {
 
     GuiHost dialog_host;
     GuiApp gui(data_dir.folder, dialog_host, &dialog_host);
+    // A session that ends or a kill saves the list through the normal exit (aboutToQuit).
+    TerminationSignals signals_to_quit;
+    QObject::connect(&signals_to_quit, &TerminationSignals::received, &app,
+                     [&gui] { gui.exit_now(); });
     switch (gui.start(parsed.urls)) {
         case GuiApp::StartResult::Failed:
             return kFatalExitCode;

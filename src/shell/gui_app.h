@@ -35,6 +35,10 @@ class GuiApp {
     // failure the reason has been shown.
     StartResult start(const std::vector<std::string>& urls);
 
+    // Ends the program without asking (a termination signal): the exit routine, then the loop
+    // ends. The window's close events, which otherwise keep the program in the tray, let it go.
+    void exit_now();
+
     // Takes a second start's activation: the window comes forward and its URLs are offered.
     void activate(const Activation& activation);
 
