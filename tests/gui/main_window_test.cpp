@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <QTimer>
 #include <thread>
@@ -260,6 +261,55 @@ class MainWindowTest : public QObject {
         QVERIFY(f.window().isVisible());
         // Another folder's copy is not this one.
         QVERIFY(!hand_to_running_copy(f.dir.file("elsewhere"), Activation{}, 200));
+    }
+
+    // Every popup of the main menu and the tray menu with its items in order ("-" a separator,
+    // "> title" a submenu), and the accelerators from the menu texts.
+    void menusHoldEveryCommandInItsPlace() {
+        GuiFixture f;
+        auto layout = [](const QMenu* menu) {
+            QStringList items;
+            for (const QAction* a : menu->actions()) {
+                if (a->isSeparator())
+                    items << "-";
+                else if (a->menu() != nullptr)
+                    items << "> " + a->text();
+                else
+                    items << QString::number(a->data().toInt());
+            }
+            return items.join(' ');
+        };
+        QStringList titles;
+        QStringList popups;
+        for (QAction* popup : f.window().menuBar()->actions()) {
+            titles << popup->text();
+            popups << layout(popup->menu());
+        }
+        QCOMPARE(titles, (QStringList{"&File", "&Edit", "&Download", "&Montage", "&View", "&Tools",
+                                      "&Help"}));
+        QCOMPARE(popups[0], QString("40018 - 40057 - 40022"));
+        QCOMPARE(popups[1], QString("40080 40081 40103 40104 - 40085 40082"));
+        QCOMPARE(popups[2],
+                 QString("40016 40017 - > C&hange Order - > O&ptions 40012 - 40013 40014 "
+                         "- 40079 40070 - 40089 - 40015"));
+        QCOMPARE(popups[3], QString("40059 - 40058 40073 - 40077 - 40060"));
+        QCOMPARE(popups[4], QString("40049 - 40050"));
+        QCOMPARE(popups[5], QString("40084"));
+        QCOMPARE(popups[6], QString("40031 40105 - 40032"));
+        const QMenu* download = f.window().menu()->download_menu();
+        QCOMPARE(layout(download->actions()[3]->menu()), QString("40098 40099 - 40100 40101"));
+        QCOMPARE(layout(download->actions()[5]->menu()), QString("40010 40011 - 40092 - 40034"));
+        QCOMPARE(layout(f.window().menu()->tray_menu()), QString("40064 40056 - 40091 - 40063"));
+
+        QCOMPARE(action(f, CommandId::Cancel)->text(), QString("&Cancel\tDel"));
+        QCOMPARE(action(f, CommandId::Cancel)->shortcut(), QKeySequence(Qt::Key_Delete));
+        QCOMPARE(action(f, CommandId::Pause)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F5));
+        QCOMPARE(action(f, CommandId::SelectNotFound)->shortcut(),
+                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+        QCOMPARE(action(f, CommandId::SubmitFeedback)->shortcut(),
+                 QKeySequence(Qt::CTRL | Qt::Key_F1));
+        QCOMPARE(action(f, CommandId::TrayExit)->text(), QString("E&xit Reelgrab"));
+        QCOMPARE(f.window().windowTitle(), QString("Reelgrab 1.1"));
     }
 
     void viewSwitchFollowsF2AndF3() {
