@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,11 @@ struct ItemSnapshot {
     SavedBlock saved;
     std::vector<ByteRange> ranges;
     std::shared_ptr<LocalFile> file;
+    std::string validator;
+    bool address_changed = false;
+    // The status a load brings back: none while a transfer or the Montage works on the item, whose
+    // stage texts say nothing once the program has stopped.
+    std::optional<std::string> status_text;
 };
 
 // Progress of one block inside a Montage span: bytes so far, span length, block size.
@@ -109,9 +115,10 @@ class DownloadItem {
     // Refused (nothing written, ranges unchanged) when the block ends beyond a known total size,
     // has a negative start or length, passes kMaxFileSize, when no file is open, or when the write
     // fails: a range is only recorded for bytes that are in the file. `added` (may be null)
-    // receives the bytes that no range held before.
+    // receives the bytes that no range held before; `write_error` (may be null) the errno value
+    // of a failed write, else 0.
     bool store_chunk(std::int64_t start, std::int64_t length, const void* bytes,
-                     std::int64_t* added = nullptr);
+                     std::int64_t* added = nullptr, int* write_error = nullptr);
 
     ItemSnapshot snapshot() const;
 
