@@ -132,14 +132,6 @@ class CredentialsDialogTest : public QObject {
         QVERIFY(!item_credentials(*first_));
     }
 
-    void cancelChangesNothing() {
-        CredentialsDialog dialog(harness_->host, {first_.get()}, harness_->passwords);
-        QTest::keyClicks(dialog.user_edit(), "bob");
-        dialog.reject();
-        QVERIFY(!dialog.answer());
-        QVERIFY(!item_credentials(*first_));
-    }
-
     void theWorkersPromptOnlyAnswers() {
         CredentialsDialog dialog(harness_->host);
         QTest::keyClicks(dialog.user_edit(), "ann");
