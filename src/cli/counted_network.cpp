@@ -17,10 +17,10 @@ SessionNetwork counted_network(TransferEnv& env, FetchStats& stats) {
         return answer;
     };
     network.fetch_span = [&stats, fetch = std::move(plain.fetch_span)](
-                             DownloadItem& item, std::int32_t start, std::int32_t length) {
+                             DownloadItem& item, std::int64_t start, std::int64_t length) {
         stats.requests.fetch_add(1);
         stats.in_span = 0;
-        const std::int32_t received = fetch(item, start, length);
+        const std::int64_t received = fetch(item, start, length);
         stats.bytes.fetch_add(received > 0 ? received : 0);
         stats.in_span = 0;
         return received;

@@ -133,7 +133,7 @@ int run_info(const std::string& data_dir, const std::string& raw_url) {
     std::printf("URL:          %s\n", url->url.c_str());
     std::printf("Status:       %d %s\n", conn.status_code, conn.reason_text().c_str());
     if (conn.content_length > 0) {
-        std::printf("Size:         %d bytes (%s)\n", conn.content_length,
+        std::printf("Size:         %lld bytes (%s)\n", static_cast<long long>(conn.content_length),
                     format_size(conn.content_length).c_str());
     } else {
         std::printf("Size:         unknown\n");

@@ -1,7 +1,6 @@
 #include "cli/terminal_montage_view.h"
 
 #include <algorithm>
-#include <limits>
 #include <optional>
 #include <utility>
 
@@ -25,9 +24,7 @@ std::string_view phase_of(std::string_view status) {
 }
 
 std::string fetched_text(std::int64_t bytes) {
-    const auto clamped = static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(bytes, 0, std::numeric_limits<std::int32_t>::max()));
-    return "[" + format_size(clamped) + " fetched]";
+    return "[" + format_size(std::max<std::int64_t>(bytes, 0)) + " fetched]";
 }
 
 // Keeps what a terminal could be told to do out of a server's or a file's text.

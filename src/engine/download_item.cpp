@@ -1,6 +1,7 @@
 #include "engine/download_item.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <limits>
@@ -115,9 +116,11 @@ void DownloadItem::set_status(std::string_view text) {
 }
 
 bool DownloadItem::store_chunk(std::int64_t start, std::int64_t length, const void* bytes,
-                               std::int64_t* added) {
+                               std::int64_t* added, int* write_error) {
     if (added != nullptr)
         *added = 0;
+    if (write_error != nullptr)
+        *write_error = 0;
     if (start < 0 || length < 0 || start > kMaxFileSize || length > kMaxFileSize - start)
         return false;
     const std::int64_t end = start + length;
@@ -127,7 +130,11 @@ bool DownloadItem::store_chunk(std::int64_t start, std::int64_t length, const vo
     std::lock_guard guard(mutex_);
     if (data_.saved.total_size != 0 && end > data_.saved.total_size)
         return false;
-    if (!data_.file || !data_.file->write_at(start, bytes, static_cast<std::size_t>(length))) {
+    if (!data_.file)
+        return false;
+    if (!data_.file->write_at(start, bytes, static_cast<std::size_t>(length))) {
+        if (write_error != nullptr)
+            *write_error = errno;
         return false;
     }
     const std::int64_t fresh = data_.ranges.add(start, length);

@@ -109,9 +109,10 @@ class DownloadItem {
     // Refused (nothing written, ranges unchanged) when the block ends beyond a known total size,
     // has a negative start or length, passes kMaxFileSize, when no file is open, or when the write
     // fails: a range is only recorded for bytes that are in the file. `added` (may be null)
-    // receives the bytes that no range held before.
+    // receives the bytes that no range held before; `write_error` (may be null) the errno value
+    // of a failed write, else 0.
     bool store_chunk(std::int64_t start, std::int64_t length, const void* bytes,
-                     std::int64_t* added = nullptr);
+                     std::int64_t* added = nullptr, int* write_error = nullptr);
 
     ItemSnapshot snapshot() const;
 

@@ -7,6 +7,7 @@
 
 #include "engine/answer_check.h"
 #include "engine/credentials.h"
+#include "engine/file_size_check.h"
 #include "engine/redirect_rules.h"
 #include "engine/safe_name.h"
 #include "engine/status_texts.h"
@@ -301,6 +302,8 @@ SpanOutcome fetch_span(DownloadItem& item, std::int64_t start, std::int64_t leng
     }
     if (named)
         apply_server_name(item, conn.server_file_name(), env);
+    if (const auto refusal = oversize_refusal(item.local_path(), item.total_size()))
+        return span_ended(item, SpanKind::WriteFailed, *refusal);
 
     {
         auto data = item.lock();
@@ -342,12 +345,14 @@ SpanOutcome fetch_span(DownloadItem& item, std::int64_t start, std::int64_t leng
             return span_ended(item, SpanKind::TooMuchData, kTooMuchDataText, received);
         }
         std::int64_t fresh = 0;
-        if (!item.store_chunk(position, n, bytes, &fresh)) {
+        int write_error = 0;
+        if (!item.store_chunk(position, n, bytes, &fresh, &write_error)) {
             item.receiving = false;
             if (stopped(item))
                 return span_outcome(SpanKind::Stopped,
                                     received);  // the file was closed under us by a stop
-            return span_ended(item, SpanKind::WriteFailed, kWriteFailedText, received);
+            return span_ended(item, SpanKind::WriteFailed, write_failure_text(write_error),
+                              received);
         }
         item.add_downloaded(fresh);
         received += n;

@@ -9,7 +9,7 @@
 namespace rg {
 namespace {
 
-void fill(DownloadItem& item, std::string_view path, std::int32_t downloaded, std::int32_t total) {
+void fill(DownloadItem& item, std::string_view path, std::int64_t downloaded, std::int64_t total) {
     auto data = item.lock();
     data->set_local_path(path);
     data->saved.downloaded = downloaded;
@@ -45,6 +45,19 @@ TEST(RowTextsTest, ARunningRowShowsItsSpeedAndItsRetries) {
     item.state = ItemState::MontageHeld;
     EXPECT_EQ(row_texts(item).state, "montage");
     EXPECT_EQ(row_texts(item).speed, "1.50 Kb/s");
+}
+
+TEST(RowTextsTest, AFiveGiBRowShowsItsSizesWhole) {
+    constexpr std::int64_t kGiB = std::int64_t{1} << 30;
+    DownloadItem item;
+    fill(item, "/down/big.avi", 3 * kGiB + 512 * 1024, 5 * kGiB);
+    const RowTexts row = row_texts(item);
+    EXPECT_EQ(row.progress, "3072.5 MB/5120.0 MB (60.01%)");
+    EXPECT_EQ(row_line(row, columns_for({row}, 48), true),
+              "big.avi  stopped  3072.5 MB/5120.0 MB (60.01%)  0.00 Kb/s  Idle");
+    // Nothing yet of a file whose size is known: the size alone.
+    fill(item, "/down/big.avi", 0, 5 * kGiB + 1);
+    EXPECT_EQ(row_texts(item).progress, "0 B/5120.0 MB (0.00%)");
 }
 
 TEST(RowTextsTest, ControlCharactersNeverReachTheTerminal) {

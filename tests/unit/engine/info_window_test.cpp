@@ -18,8 +18,8 @@ class InfoWindowTest : public ::testing::Test {
         return item;
     }
 
-    void give_ranges(DownloadItem& item, std::vector<ByteRange> ranges, std::int32_t downloaded,
-                     std::int32_t total) {
+    void give_ranges(DownloadItem& item, std::vector<ByteRange> ranges, std::int64_t downloaded,
+                     std::int64_t total) {
         auto data = item.lock();
         data->ranges.assign(std::move(ranges));
         data->saved.range_count = static_cast<std::int32_t>(data->ranges.count());
@@ -79,6 +79,19 @@ TEST_F(InfoWindowTest, ListsRangesAndStatistics) {
     EXPECT_EQ(s.finished, "Finished: 150 B/1000 B (15.00%)");
     EXPECT_EQ(s.range_count, "Range Count: 2");
     EXPECT_EQ(window_.local_path(), "/tmp/x/1");
+}
+
+TEST_F(InfoWindowTest, SizesPast4GiBShowWhole) {
+    constexpr std::int64_t kGiB = std::int64_t{1} << 30;
+    DownloadItem& item = add("http://h/big.avi");
+    give_ranges(item, {{0, 2 * kGiB}, {4 * kGiB, kGiB}}, 3 * kGiB, 5 * kGiB);
+    ASSERT_EQ(window_.open(list_, 0), InfoWindow::OpenResult::Opened);
+    EXPECT_EQ(window_.range_rows(),
+              (std::vector<std::string>{"0 : 2147483647 (2147483648 bytes)",
+                                        "4294967296 : 5368709119 (1073741824 bytes)"}));
+    const auto s = window_.statistics();
+    EXPECT_EQ(s.size, "Size: 5368709120 bytes");
+    EXPECT_EQ(s.finished, "Finished: 3072.0 MB/5120.0 MB (60.00%)");
 }
 
 TEST_F(InfoWindowTest, DeleteSelectedAsksAndRemovesFromTheLast) {
