@@ -146,8 +146,12 @@ bool DownloadItem::store_chunk(std::int64_t start, std::int64_t length, const vo
 
 ItemSnapshot DownloadItem::snapshot() const {
     std::lock_guard guard(mutex_);
-    ItemSnapshot snap{data_.saved, data_.ranges.items(), data_.file};
+    ItemSnapshot snap{data_.saved,     data_.ranges.items(),  data_.file,
+                      data_.validator, data_.address_changed, std::nullopt};
     snap.saved.range_count = static_cast<std::int32_t>(snap.ranges.size());
+    const ItemState now = state.load();
+    if (now == ItemState::Stopped || now == ItemState::InfoHeld)
+        snap.status_text = data_.status_text;
     return snap;
 }
 

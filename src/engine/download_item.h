@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,11 @@ struct ItemSnapshot {
     SavedBlock saved;
     std::vector<ByteRange> ranges;
     std::shared_ptr<LocalFile> file;
+    std::string validator;
+    bool address_changed = false;
+    // The status a load brings back: none while a transfer or the Montage works on the item, whose
+    // stage texts say nothing once the program has stopped.
+    std::optional<std::string> status_text;
 };
 
 // Progress of one block inside a Montage span: bytes so far, span length, block size.

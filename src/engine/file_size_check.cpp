@@ -14,10 +14,9 @@ std::optional<std::string_view> oversize_refusal(std::string_view local_path,
     report_file_size_limit_as_error();
     if (total_size <= 0)
         return std::nullopt;
-    std::string folder = folder_of(local_path);
-    if (folder.empty())
-        folder = ".";
-    if (total_size > largest_file_size(folder))
+    // A bare file name lies in the working folder.
+    const std::string folder = folder_of(local_path);
+    if (total_size > largest_file_size(folder.empty() ? std::string(1, '.') : folder))
         return kFileTooLargeText;
     return std::nullopt;
 }

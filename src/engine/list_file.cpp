@@ -12,7 +12,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/crc32.h"
 #include "engine/credentials.h"
+#include "engine/list_extension.h"
+#include "engine/list_records.h"
 #include "platform/atomic_file.h"
 #include "platform/file_moves.h"
 #include "platform/local_file.h"
@@ -29,6 +32,7 @@ class ByteReader {
     explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::size_t remaining() const { return bytes_.size() - pos_; }
+    std::size_t position() const { return pos_; }
 
     bool read(void* out, std::size_t size) {
         if (size > remaining())
@@ -53,46 +57,39 @@ class ByteReader {
     std::size_t pos_ = 0;
 };
 
-void append_i32(std::string& out, std::int32_t value) {
-    const auto v = static_cast<std::uint32_t>(value);
-    const char b[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                       static_cast<char>(v >> 24)};
-    out.append(b, sizeof b);
+// The key by which a save knows an item record it wrote before: both of its parts.
+std::string record_key(const ItemRecord& record) {
+    if (!record.extension)
+        return record.legacy;
+    const BoundExtension bound{0, 0, *record.extension};
+    return record.legacy + encode_list_extension({&bound, 1}).value_or(std::string());
 }
 
-// Keeps the ranges that name bytes a file of `total_size` can hold, in order, joining overlaps.
-std::vector<ByteRange> sound_ranges(std::vector<ByteRange> ranges, std::int32_t total_size) {
-    std::erase_if(ranges, [&](const ByteRange& r) {
-        return r.start < 0 || r.length <= 0 || r.end() > std::numeric_limits<std::int32_t>::max() ||
-               (total_size > 0 && r.end() > total_size);
-    });
-    std::sort(ranges.begin(), ranges.end(),
-              [](const ByteRange& a, const ByteRange& b) { return a.start < b.start; });
-    std::vector<ByteRange> joined;
-    for (const ByteRange& r : ranges) {
-        if (!joined.empty() && r.start <= joined.back().end()) {
-            ByteRange& last = joined.back();
-            last.length = static_cast<std::int32_t>(std::max(last.end(), r.end()) - last.start);
-        } else {
-            joined.push_back(r);
-        }
+// The version-101 part whole, then the extension, which names each item by its place and the
+// checksum of its 101 record. When the extension cannot be written the 101 part stands alone.
+std::vector<std::string> compose_list(const std::vector<ItemRecord>& records) {
+    std::vector<std::string> parts;
+    if (records.empty())
+        return parts;
+    std::string header;
+    append_i32(header, kListVersion);
+    append_i32(header, static_cast<std::int32_t>(records.size()));
+    parts.push_back(std::move(header));
+    std::vector<BoundExtension> bound;
+    bound.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const std::string& legacy = records[i].legacy;
+        parts.push_back(legacy);
+        if (!records[i].extension)
+            continue;
+        bound.push_back(
+            {static_cast<std::uint32_t>(i),
+             crc32({reinterpret_cast<const std::uint8_t*>(legacy.data()), legacy.size()}),
+             *records[i].extension});
     }
-    return joined;
-}
-
-void append_snapshot(std::string& out, const ItemSnapshot& snap, bool with_ranges) {
-    std::uint8_t block[kSavedBlockSize];
-    SavedBlock saved = snap.saved;
-    if (snap.saved.resumable == 1 && !with_ranges)
-        saved.range_count = 0;
-    encode_saved_block(saved, std::span<std::uint8_t, kSavedBlockSize>(block));
-    out.append(reinterpret_cast<const char*>(block), sizeof block);
-    if (saved.resumable != 1)
-        return;
-    for (std::int32_t j = 0; j < saved.range_count; ++j) {
-        append_i32(out, static_cast<std::int32_t>(snap.ranges[static_cast<std::size_t>(j)].start));
-        append_i32(out, static_cast<std::int32_t>(snap.ranges[static_cast<std::size_t>(j)].length));
-    }
+    if (auto extension = encode_list_extension(bound))
+        parts.push_back(std::move(*extension));
+    return parts;
 }
 
 }  // namespace
@@ -110,8 +107,11 @@ ListLoadStatus parse_list(std::span<const std::uint8_t> bytes, DownloadList& lis
     if (count <= 0)
         return ListLoadStatus::Loaded;
 
+    // The items read, with the checksum of the bytes each was read from, for the extension.
+    std::vector<std::pair<DownloadItem*, std::uint32_t>> loaded;
     std::vector<std::uint8_t> block(kSavedBlockSize);
     for (std::int32_t i = 0; i < count; ++i) {
+        const std::size_t record_start = in.position();
         if (!in.read(block.data(), block.size()))
             return ListLoadStatus::Damaged;
         SavedBlock saved = decode_saved_block(
@@ -131,7 +131,7 @@ ListLoadStatus parse_list(std::span<const std::uint8_t> bytes, DownloadList& lis
                 r = {start, length};
             }
             const std::size_t read_count = ranges.size();
-            ranges = sound_ranges(std::move(ranges), saved.total_size);
+            ranges = sound_ranges(std::move(ranges), saved.total_size, kLegacyOffsetMax);
             if (ranges.size() != read_count) {
                 std::int64_t covered = 0;
                 for (const ByteRange& r : ranges)
@@ -151,19 +151,34 @@ ListLoadStatus parse_list(std::span<const std::uint8_t> bytes, DownloadList& lis
             data->ranges.assign(std::move(ranges));
             data->set_local_path(data->local_path());
         }
-        move_url_user_info(item);
+        loaded.emplace_back(&item,
+                            crc32(bytes.subspan(record_start, in.position() - record_start)));
     }
+
+    // A record applies only to the item it was written for; any other, or a damaged one, leaves
+    // its item as its 101 record describes it.
+    std::vector<bool> extended(loaded.size(), false);
+    for (const BoundExtension& record : decode_list_extension(bytes.subspan(in.position()))) {
+        const std::size_t index = record.item_index;
+        if (index >= loaded.size() || extended[index] ||
+            loaded[index].second != record.legacy_checksum)
+            continue;
+        extended[index] = true;
+        DownloadItem& item = *loaded[index].first;
+        apply_extension(*item.lock(), record.data, item.connection.protocol);
+    }
+    for (const auto& [item, checksum] : loaded)
+        move_url_user_info(*item);
     return ListLoadStatus::Loaded;
 }
 
 std::string serialise_list(const DownloadList& list) {
-    std::string out;
-    if (list.empty())
-        return out;
-    append_i32(out, kListVersion);
-    append_i32(out, list.count());
+    std::vector<ItemRecord> records;
     for (const auto& item : list)
-        append_snapshot(out, item->snapshot(), true);
+        records.push_back(make_item_record(item->snapshot(), true));
+    std::string out;
+    for (const std::string& part : compose_list(records))
+        out += part;
     return out;
 }
 
@@ -256,10 +271,15 @@ bool ListFile::write_list(const DownloadList& list) {
     for (const auto& item : list)
         snapshots.push_back(item->snapshot());
 
-    std::vector<std::string> records(snapshots.size());
-    for (std::size_t i = 0; i < snapshots.size(); ++i)
-        append_snapshot(records[i], snapshots[i], true);
-    if (saved_records_ && *saved_records_ == records)
+    std::vector<ItemRecord> records;
+    records.reserve(snapshots.size());
+    std::vector<std::string> keys;
+    keys.reserve(snapshots.size());
+    for (const ItemSnapshot& snap : snapshots) {
+        records.push_back(make_item_record(snap, true));
+        keys.push_back(record_key(records.back()));
+    }
+    if (saved_records_ && *saved_records_ == keys)
         return true;
 
     // A record saved last time names bytes that were flushed then. Any other is flushed now; a
@@ -269,30 +289,23 @@ bool ListFile::write_list(const DownloadList& list) {
     if (saved_records_)
         saved.insert(saved_records_->begin(), saved_records_->end());
     for (std::size_t i = 0; i < snapshots.size(); ++i) {
-        if (saved.contains(records[i]) || ranges_are_durable(snapshots[i]))
+        if (saved.contains(keys[i]) || ranges_are_durable(snapshots[i]))
             continue;
-        records[i].clear();
-        append_snapshot(records[i], snapshots[i], false);
+        records[i] = make_item_record(snapshots[i], false);
+        keys[i] = record_key(records[i]);
     }
 
     saved_records_.reset();
     AtomicFileWriter writer(path_, ops_);
     if (!writer.open())
         return false;
-    if (!records.empty()) {
-        std::string header;
-        append_i32(header, kListVersion);
-        append_i32(header, static_cast<std::int32_t>(records.size()));
-        if (!writer.write(header))
-            return false;
-    }
-    for (const std::string& record : records) {
-        if (!writer.write(record))
+    for (const std::string& part : compose_list(records)) {
+        if (!writer.write(part))
             return false;
     }
     if (!writer.commit())
         return false;
-    saved_records_ = std::move(records);
+    saved_records_ = std::move(keys);
     return true;
 }
 

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <vector>
+
+#include "platform/local_file.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -220,10 +221,8 @@ std::int64_t AvioBridge::move(std::int64_t offset, int whence) {
             return AVERROR(EINVAL);
     }
     std::int64_t target = 0;
-    if (__builtin_add_overflow(base, offset, &target) || target < 0 ||
-        target > std::numeric_limits<std::int32_t>::max()) {
+    if (__builtin_add_overflow(base, offset, &target) || target < 0 || target > kMaxFileSize)
         return AVERROR(EINVAL);
-    }
     position_ = target;
     return target;
 }

@@ -11,7 +11,9 @@
 #include "montage/media_info.h"
 #include "montage/montage_format.h"
 #include "montage/montage_texts.h"
+#include "montage/progress_scale.h"
 #include "platform/ascii_text.h"
+#include "platform/local_file.h"
 #include "protocols/http_status.h"
 #include "protocols/transfer_ops.h"
 
@@ -53,7 +55,7 @@ OpenFailure open_failure(MediaOpenResult result) {
 
 // Keeps the byte of a 1-byte partial answer at offset 0 in the item's file and ranges. Only an
 // answer that names exactly that byte is read; a whole 200 is left unread.
-std::int32_t keep_range_test_byte(DownloadItem& item) {
+std::int64_t keep_range_test_byte(DownloadItem& item) {
     Connection& conn = item.connection;
     if (conn.status_code != kHttpPartialContent || conn.range_start != 0 || conn.range_end != 0)
         return 0;
@@ -99,7 +101,7 @@ SessionNetwork session_network(TransferEnv& env) {
         }
         return answer;
     };
-    network.fetch_span = [&env](DownloadItem& item, std::int32_t start, std::int32_t length) {
+    network.fetch_span = [&env](DownloadItem& item, std::int64_t start, std::int64_t length) {
         return span_fetch(item, start, length, env);
     };
     return network;
@@ -283,15 +285,12 @@ void MediaSession::wait_for_worker_end(DownloadItem& item) {
 }
 
 void MediaSession::install_hooks(DownloadItem& item) {
-    item.range_hook = [this](std::int32_t start, std::int32_t length) {
-        const std::int64_t end = static_cast<std::int64_t>(start) + length;
-        view_.set_range_line(format_text(kRangeLineFormat, static_cast<std::uint32_t>(length),
-                                         static_cast<std::uint32_t>(start),
-                                         static_cast<std::uint32_t>(end)));
-        view_.set_progress_range(0, length);
+    item.range_hook = [this](std::int64_t start, std::int64_t length) {
+        view_.set_range_line(format_byte_counts(kRangeLineFormat, {length, start, start + length}));
+        view_.set_progress_range(0, ProgressScale(length).units(length));
     };
-    item.progress_hook = [this](std::int32_t so_far, std::int32_t /*length*/, std::int32_t block) {
-        view_.set_progress_position(so_far);
+    item.progress_hook = [this](std::int64_t so_far, std::int64_t length, std::int32_t block) {
+        view_.set_progress_position(ProgressScale(length).units(so_far));
         work_.add_amount(block);
     };
 }
@@ -362,8 +361,8 @@ bool MediaSession::learn_size(DownloadItem& item) {
         apply_server_name(item, item.connection.server_file_name(), env_);
     take_range_support(item);
     const Connection& conn = item.connection;
-    const std::int32_t size = conn.range_total > 0 ? conn.range_total : conn.content_length;
-    if (size <= 0)
+    const std::int64_t size = conn.range_total > 0 ? conn.range_total : conn.content_length;
+    if (size <= 0 || size > kMaxFileSize)
         return fail_open(item, MontageFailure::NoSize, kNoSizeText);
     item.lock()->saved.total_size = size;
 
@@ -387,7 +386,7 @@ bool MediaSession::open_media(DownloadItem& item) {
     ReaderSettings reader_settings;
     reader_settings.min_seg_size = settings.MinSegSize > 0 ? settings.MinSegSize : 0;
     reader_settings.min_gap_size = settings.MinGapSize > 0 ? settings.MinGapSize : 0;
-    SpanFetcher fetch = [this, &item](std::int32_t start, std::int32_t length) {
+    SpanFetcher fetch = [this, &item](std::int64_t start, std::int64_t length) {
         return hooks_.network.fetch_span(item, start, length);
     };
     item.reader_position = 0;

@@ -33,7 +33,7 @@ struct MediaBackend {
 
 struct RangeTestAnswer {
     bool accepted = false;
-    std::int32_t stored = 0;  // bytes written to the item's file
+    std::int64_t stored = 0;  // bytes written to the item's file
 };
 
 // The requests the open makes of the item's server. Empty members use the transfer operations
@@ -48,7 +48,7 @@ struct SessionNetwork {
     // and ranges, where it counts for the download.
     std::function<RangeTestAnswer(DownloadItem&)> test_random_access;
     // span_fetch: the bytes received into the item's file and ranges.
-    std::function<std::int32_t(DownloadItem&, std::int32_t start, std::int32_t length)> fetch_span;
+    std::function<std::int64_t(DownloadItem&, std::int64_t start, std::int64_t length)> fetch_span;
 };
 
 // The requests over the transfer operations with the item's stored credentials: probe_http, a

@@ -19,6 +19,25 @@ std::string format_double(const char* format, const std::string& prefix, double 
 
 }  // namespace
 
+std::string format_byte_counts(std::string_view format,
+                               std::initializer_list<std::int64_t> values) {
+    constexpr std::string_view kPlace = "%u";
+    std::string out;
+    const std::int64_t* next = values.begin();
+    std::size_t at = 0;
+    while (at < format.size()) {
+        const std::size_t place = format.find(kPlace, at);
+        if (place == std::string_view::npos || next == values.end()) {
+            out.append(format.substr(at));
+            break;
+        }
+        out.append(format.substr(at, place - at));
+        out.append(std::to_string(*next++));
+        at = place + kPlace.size();
+    }
+    return out;
+}
+
 std::string format_texts(std::string_view format, std::string_view a, std::string_view b) {
     const std::string f(format);
     const std::string sa(a);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -21,6 +22,10 @@ std::string format_text(std::string_view format, Values... values) {
     std::snprintf(buffer.data(), buffer.size(), f.c_str(), static_cast<unsigned>(values)...);
     return std::string(buffer.data(), static_cast<std::size_t>(n));
 }
+
+// A "%u" text with byte counts and offsets of any size: each "%u" takes the next value in full,
+// where printf's would cut it at 4 GiB. A "%u" without a value is left as it stands.
+std::string format_byte_counts(std::string_view format, std::initializer_list<std::int64_t> values);
 
 // "%s (%s)" and the like: a format with two texts.
 std::string format_texts(std::string_view format, std::string_view a, std::string_view b);

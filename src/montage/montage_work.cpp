@@ -28,7 +28,7 @@ void MontageWork::reset_amount() {
     downloaded_ = 0;
 }
 
-void MontageWork::add_amount(std::int32_t bytes) {
+void MontageWork::add_amount(std::int64_t bytes) {
     const std::int64_t block = bytes > 0 ? bytes : 0;
     const std::int64_t total = downloaded_.fetch_add(block) + block;
     std::string text;

@@ -43,7 +43,7 @@ class MontageWork {
     // The `downloaded this operation` counter and the `status prefix`. add_amount() is the
     // progress callback's part: it counts a block and shows the prefix with the download amount.
     void reset_amount();
-    void add_amount(std::int32_t bytes);
+    void add_amount(std::int64_t bytes);
     std::int64_t downloaded() const { return downloaded_.load(); }
     void set_prefix(std::string_view prefix);
     // The status line shows the prefix alone.

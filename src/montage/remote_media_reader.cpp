@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/download_item.h"
+#include "platform/local_file.h"
 
 namespace rg {
 
@@ -18,15 +19,13 @@ bool fetch_all(DownloadItem& item, const SpanFetcher& fetch, std::int64_t start,
                std::int64_t length) {
     if (item.montage_abort.load())
         return false;
-    const std::int32_t received =
-        fetch(static_cast<std::int32_t>(start), static_cast<std::int32_t>(length));
-    return received >= length;
+    return fetch(start, length) >= length;
 }
 
 }  // namespace
 
-bool ensure_span(DownloadItem& item, std::int32_t start, std::int32_t length,
-                 const SpanFetcher& fetch, std::int32_t min_gap_size) {
+bool ensure_span(DownloadItem& item, std::int64_t start, std::int64_t length,
+                 const SpanFetcher& fetch, std::int64_t min_gap_size) {
     const std::int64_t total = item.total_size();
     std::int64_t s = start;
     std::int64_t l = length;
@@ -76,16 +75,16 @@ bool ensure_span(DownloadItem& item, std::int32_t start, std::int32_t length,
     return fetch_all(item, fetch, s, l);
 }
 
-std::int32_t read_through(DownloadItem& item, std::uint8_t* buffer, std::int32_t position,
+std::int32_t read_through(DownloadItem& item, std::uint8_t* buffer, std::int64_t position,
                           std::int32_t count, const SpanFetcher& fetch,
                           const ReaderSettings& settings) {
     if (item.montage_abort.load() || count <= 0 || position < 0)
         return 0;
-    const std::int32_t total = item.total_size();
+    const std::int64_t total = item.total_size();
     if (position >= total)
         return 0;
 
-    const std::int32_t span = std::max(count, settings.min_seg_size);
+    const std::int64_t span = std::max(count, settings.min_seg_size);
     if (!ensure_span(item, position, span, fetch, settings.min_gap_size)) {
         item.montage_abort = true;
         return 0;
@@ -94,7 +93,7 @@ std::int32_t read_through(DownloadItem& item, std::uint8_t* buffer, std::int32_t
     const std::shared_ptr<LocalFile> file = item.lock()->file;
     if (!file)
         return 0;
-    const std::int32_t wanted = std::min(count, total - position);
+    const std::int64_t wanted = std::min<std::int64_t>(count, total - position);
     const ssize_t got = file->read_at(position, buffer, static_cast<std::size_t>(wanted));
     return got > 0 ? static_cast<std::int32_t>(got) : 0;
 }
@@ -118,20 +117,18 @@ std::int64_t RemoteMediaReader::seek(std::int64_t offset, SeekOrigin origin) {
             base = item_.total_size();
             break;
     }
-    // Offsets of the virtual file are 32-bit; a position outside them is refused and the
-    // position stays where it was.
+    // A position outside what a download may hold is refused and the position stays where it was.
     std::int64_t target = 0;
-    if (__builtin_add_overflow(base, offset, &target) || target < 0 ||
-        target > std::numeric_limits<std::int32_t>::max())
+    if (__builtin_add_overflow(base, offset, &target) || target < 0 || target > kMaxFileSize)
         return -1;
-    item_.reader_position = static_cast<std::int32_t>(target);
+    item_.reader_position = target;
     return target;
 }
 
 std::int32_t RemoteMediaReader::read(std::uint8_t* buffer, std::int32_t count) {
     if (item_.montage_abort.load())
         return 0;
-    const std::int32_t position = item_.reader_position.load();
+    const std::int64_t position = item_.reader_position.load();
     const std::int32_t got = read_through(item_, buffer, position, count, fetch_, settings_);
     item_.reader_position = position + got;
     return got;
@@ -140,7 +137,7 @@ std::int32_t RemoteMediaReader::read(std::uint8_t* buffer, std::int32_t count) {
 std::int32_t RemoteMediaReader::read_local(std::uint8_t* buffer, std::int32_t count) {
     if (item_.montage_abort.load() || count <= 0)
         return 0;
-    const std::int32_t position = item_.reader_position.load();
+    const std::int64_t position = item_.reader_position.load();
     std::int64_t present = 0;
     std::shared_ptr<LocalFile> file;
     {
@@ -160,7 +157,7 @@ std::int32_t RemoteMediaReader::read_local(std::uint8_t* buffer, std::int32_t co
     const ssize_t got = file->read_at(position, buffer, static_cast<std::size_t>(wanted));
     if (got <= 0)
         return 0;
-    item_.reader_position = position + static_cast<std::int32_t>(got);
+    item_.reader_position = position + got;
     return static_cast<std::int32_t>(got);
 }
 

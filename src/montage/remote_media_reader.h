@@ -11,7 +11,7 @@ class DownloadItem;
 
 // Fetches [start, start + length) from the server into the item's file and ranges; the bytes
 // received (fewer than `length` means failure). In the program this is span_fetch.
-using SpanFetcher = std::function<std::int32_t(std::int32_t start, std::int32_t length)>;
+using SpanFetcher = std::function<std::int64_t(std::int64_t start, std::int64_t length)>;
 
 struct ReaderSettings {
     std::int32_t min_seg_size = 1024;  // "MinSegSize"
@@ -20,18 +20,18 @@ struct ReaderSettings {
 
 // Makes [start, start + length) present in the item's local file, fetching only missing bytes
 // and closing holes of at most min_gap_size next to them. Trimmed at the item's total size.
-bool ensure_span(DownloadItem& item, std::int32_t start, std::int32_t length,
-                 const SpanFetcher& fetch, std::int32_t min_gap_size);
+bool ensure_span(DownloadItem& item, std::int64_t start, std::int64_t length,
+                 const SpanFetcher& fetch, std::int64_t min_gap_size);
 
 // Reads `count` bytes at `position` from the item's local file after making them (and at least
 // min_seg_size bytes) present. 0 at the end, while montage_abort is set, or on failure; a failed
 // fetch sets montage_abort.
-std::int32_t read_through(DownloadItem& item, std::uint8_t* buffer, std::int32_t position,
+std::int32_t read_through(DownloadItem& item, std::uint8_t* buffer, std::int64_t position,
                           std::int32_t count, const SpanFetcher& fetch,
                           const ReaderSettings& settings);
 
 // The download's file as the demuxer sees it: as large as the server says, every read served by
-// read_through. The position is the item's reader_position.
+// read_through. The position is the item's reader_position, from 0 to kMaxFileSize.
 class RemoteMediaReader final : public VirtualFile {
   public:
     RemoteMediaReader(DownloadItem& item, SpanFetcher fetch, ReaderSettings settings);

@@ -2,7 +2,11 @@
 // environment, frames fetched by range requests into the download's own file.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <map>
 
@@ -11,8 +15,11 @@
 #include "montage/remote_media_backend.h"
 #include "support/controller_harness.h"
 #include "support/fault_http_server.h"
+#include "support/nginx_server.h"
 #include "support/recording_montage_view.h"
+#include "support/sparse_odml.h"
 #include "support/temp_dir.h"
+#include "unit/montage/media_file_fixture.h"
 
 namespace rg {
 namespace {
@@ -209,6 +216,101 @@ TEST_F(MontageSessionTest, RunningDownloadIsTakenOverAndFinishedAfterTheClose) {
         h_.controller->process_messages(10ms);
     EXPECT_TRUE(h_.completed.count(item.get()));
     EXPECT_EQ(test::read_file(item->local_path()), original);
+}
+
+// The bytes of a file at [offset, offset + length); fewer at its end.
+std::string bytes_at(const std::string& path, std::int64_t offset, std::int64_t length) {
+    std::string out(static_cast<std::size_t>(length), '\0');
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    const ssize_t got = ::pread(fd, out.data(), out.size(), offset);
+    ::close(fd);
+    out.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return out;
+}
+
+// An OpenDML video of 4.5 GiB, sparse on disk, served by nginx: the Montage opens it, lists its
+// header and shows a frame of its last gigabyte by fetching a few hundred KB, and every byte it
+// fetched lies at its own offset of the download's file.
+TEST(LargeMontageTest, AnOpenDmlVideoAboveFourGibibytesShowsFramesOfItsLastGigabyte) {
+    constexpr std::int64_t kGiB = std::int64_t{1} << 30;
+    constexpr std::int64_t kFetchLimit = 2 * 1024 * 1024;
+    if (!test::NginxServer::available())
+        GTEST_SKIP() << test::NginxServer::missing_message();
+    test::NginxServer server;
+    std::string why;
+    const auto fixture = test::make_sparse_odml(server.root(), "large.avi", why);
+    if (!fixture)
+        GTEST_SKIP() << why;
+    test::ControllerHarness h;
+    ASSERT_TRUE(h.start());
+    auto item = h.add(server.url("/large.avi"), "large.avi", true);
+    if (!test::sparse_files_supported(h.out()))
+        GTEST_SKIP() << "the download folder's file system keeps no sparse files";
+
+    std::atomic<std::int64_t> fetched{0};
+    MediaSession::Hooks hooks;
+    hooks.serve_messages = [&h](std::chrono::milliseconds wait) {
+        h.controller->process_messages(wait);
+    };
+    hooks.network.fetch_span = [&fetched, fetch = session_network(h.controller->env()).fetch_span](
+                                   DownloadItem& fetching, std::int64_t start,
+                                   std::int64_t length) {
+        const std::int64_t got = fetch(fetching, start, length);
+        fetched += std::max<std::int64_t>(got, 0);
+        return got;
+    };
+    test::RecordingMontageView view;
+    MediaSession session(view, h.controller->env(), remote_media_backend(), std::move(hooks));
+    const auto wait_idle = [&] {
+        const auto end = std::chrono::steady_clock::now() + kDeadline;
+        while (!session.wait_idle(10ms)) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            h.controller->process_messages();
+        }
+        h.controller->process_messages();
+        return true;
+    };
+
+    session.open(item, 1, false);
+    ASSERT_TRUE(wait_idle());
+    ASSERT_TRUE(session.is_open()) << item->status_text();
+    EXPECT_EQ(item->total_size(), fixture->size);
+    const auto info = view.info();
+    ASSERT_EQ(info.size(), 6u);
+    EXPECT_EQ(info[0], "Dimensions: \t160*120");
+    EXPECT_EQ(info[3], "No. of Frames: 10");
+    EXPECT_EQ(info[5], "FourCC: MJPG");
+
+    // Frame 9 lies in the last kilobytes, behind four RIFF lists of holes.
+    session.start_get_frame("9");
+    ASSERT_TRUE(wait_idle());
+    ASSERT_EQ(view.storyboard_numbers(), std::vector<std::int32_t>({9}));
+    EXPECT_EQ(view.status().rfind("Frame 9 Extracted Successfully(", 0), 0u) << view.status();
+    const Picture picture = view.storyboard()[0].picture;
+    const auto& reference =
+        test::reference_frames(test::video_fixture("mjpeg.avi"), picture.width, picture.height);
+    ASSERT_EQ(reference.size(), static_cast<std::size_t>(test::SparseOdml::kFrames));
+    const test::PixelDifference d = test::compare_pixels(picture.rgb, reference[8]);
+    EXPECT_LE(d.mean, 1.0);
+    EXPECT_LE(d.largest, 48);
+    session.close();
+    EXPECT_EQ(item->state.load(), ItemState::Stopped);
+
+    EXPECT_LT(fetched.load(), kFetchLimit);
+    EXPECT_LT(item->downloaded(), kFetchLimit);
+    bool last_gigabyte = false;
+    for (const ByteRange& r : item->lock()->ranges.items()) {
+        EXPECT_EQ(bytes_at(item->local_path(), r.start, r.length),
+                  bytes_at(fixture->path, r.start, r.length))
+            << "range at " << r.start;
+        last_gigabyte = last_gigabyte || r.start >= fixture->size - kGiB;
+    }
+    EXPECT_TRUE(last_gigabyte);
+    EXPECT_LT(test::allocated_bytes(item->local_path()), 4 * kFetchLimit);
+    EXPECT_TRUE(h.host.message_list().empty());
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/legacy_list.h"
 #include "support/nginx_server.h"
 #include "support/rlg_process.h"
 #include "support/temp_dir.h"
@@ -81,7 +82,7 @@ TEST_F(RlgGetTest, KilledAndStartedAgainContinuesFromTheSavedRanges) {
     const std::string list = data_ + "/RGList.rgl";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     // Header, one block and at least one range: a save has recorded progress.
-    while (test::file_size(list) < 8 + 5388 + 8) {
+    while (test::legacy_part_size(test::read_file(list)) < 8 + 5388 + 8) {
         ASSERT_LT(std::chrono::steady_clock::now(), deadline);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

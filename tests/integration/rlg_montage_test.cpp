@@ -20,9 +20,11 @@
 
 #include "engine/list_file.h"
 #include "support/fault_http_server.h"
+#include "support/legacy_list.h"
 #include "support/nginx_server.h"
 #include "support/recording_host.h"
 #include "support/rlg_process.h"
+#include "support/sparse_odml.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -224,8 +226,10 @@ class RlgMontageTest : public ::testing::Test {
         }
     }
 
-    // rlg frame of frame `number` as a BMP against FFmpeg's decoding of the whole file.
-    void expect_frame_matches(const std::string& video, int number) {
+    // rlg frame of frame `number` as a BMP against FFmpeg's decoding of the whole file, or of
+    // `reference` when the served video is made from another.
+    void expect_frame_matches(const std::string& video, int number,
+                              const std::string& reference = {}) {
         SCOPED_TRACE(video + " frame " + std::to_string(number));
         const std::string bmp = out_ + "/frame" + std::to_string(number) + ".bmp";
         const test::RlgResult r =
@@ -234,7 +238,8 @@ class RlgMontageTest : public ::testing::Test {
         EXPECT_EQ(frame_numbers(r.out), std::vector<int>({number})) << r.out;
         const auto ours = read_bmp(bmp);
         ASSERT_TRUE(ours.has_value());
-        const std::string theirs = ffmpeg_frame(fixture(video), number - 1, run_dir_);
+        const std::string theirs =
+            ffmpeg_frame(reference.empty() ? fixture(video) : reference, number - 1, run_dir_);
         ASSERT_EQ(ours->pixels.size(), theirs.size());
         std::int64_t total = 0;
         int largest = 0;
@@ -322,6 +327,28 @@ TEST_F(RlgMontageTest, FetchedBytesCountForTheDownloadAndAreNeverFetchedTwice) {
     const std::vector<LoggedRequest> get_requests(
         all.begin() + static_cast<std::ptrdiff_t>(montage_requests.size()), all.end());
     EXPECT_EQ(body_bytes(get_requests), size - fetched);
+}
+
+TEST_F(RlgMontageTest, FramesOfAnOpenDmlVideoAboveFourGibibytesCostAFewKilobytes) {
+    constexpr std::int64_t kFetchLimit = 2 * 1024 * 1024;
+    if (!ffmpeg_available())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    std::string why;
+    const auto large = test::make_sparse_odml(nginx_->root(), "large.avi", why);
+    if (!large)
+        GTEST_SKIP() << why;
+    std::filesystem::create_directories(out_);
+    if (!test::sparse_files_supported(out_))
+        GTEST_SKIP() << "the download folder's file system keeps no sparse files";
+
+    // Frame 10 is the last one, in the file's last kilobytes; frame 2 is near its start.
+    expect_frame_matches("large.avi", 10, fixture("mjpeg.avi"));
+    expect_frame_matches("large.avi", 2, fixture("mjpeg.avi"));
+    const auto requests = logged_requests(1);
+    ASSERT_FALSE(requests.empty());
+    EXPECT_LT(body_bytes(requests), kFetchLimit);
+    EXPECT_EQ(test::file_size(out_ + "/large.avi"), large->size);
+    EXPECT_LT(test::allocated_bytes(out_ + "/large.avi"), 4 * kFetchLimit);
 }
 
 TEST_F(RlgMontageTest, OtherFormatsOnlyWithAnyFormat) {
@@ -471,7 +498,7 @@ TEST(RlgMontageInterruptTest, CtrlCEndsTheMontageAndKeepsTheBytes) {
     EXPECT_EQ(fetched_bytes(out), 1) << out;
 
     // The list was saved with the bytes: its header, the item's block and one range.
-    EXPECT_EQ(test::file_size(data + "/RGList.rgl"), 8 + 5388 + 8);
+    EXPECT_EQ(test::legacy_part_size(test::read_file(data + "/RGList.rgl")), 8u + 5388 + 8);
 }
 
 }  // namespace

@@ -27,8 +27,8 @@ inline std::string video_fixture(const std::string& name) {
 }
 
 struct FetchedSpan {
-    std::int32_t start;
-    std::int32_t length;
+    std::int64_t start;
+    std::int64_t length;
 };
 
 class FakeRemoteFile {
@@ -40,7 +40,7 @@ class FakeRemoteFile {
         auto data = item_.lock();
         data->file = LocalFile::open(path_, LocalFile::Mode::ReadWrite);
         data->set_local_path(path_);
-        data->saved.total_size = static_cast<std::int32_t>(content_.size());
+        data->saved.total_size = static_cast<std::int64_t>(content_.size());
     }
 
     DownloadItem& item() { return item_; }
@@ -50,7 +50,7 @@ class FakeRemoteFile {
     void fail_after(int fetches) { fail_after_ = fetches; }
 
     SpanFetcher fetcher() {
-        return [this](std::int32_t start, std::int32_t length) { return fetch(start, length); };
+        return [this](std::int64_t start, std::int64_t length) { return fetch(start, length); };
     }
 
     std::int64_t fetched_bytes() const {
@@ -73,17 +73,17 @@ class FakeRemoteFile {
     }
 
   private:
-    std::int32_t fetch(std::int32_t start, std::int32_t length) {
+    std::int64_t fetch(std::int64_t start, std::int64_t length) {
         log_.push_back({start, length});
         EXPECT_GE(start, 0);
         EXPECT_GT(length, 0);
         EXPECT_LE(static_cast<std::size_t>(start) + length, content_.size());
-        std::int32_t deliver = length;
+        std::int64_t deliver = length;
         if (fail_after_ >= 0 && static_cast<int>(log_.size()) > fail_after_)
             deliver = length / 2;
-        std::int32_t done = 0;
+        std::int64_t done = 0;
         while (done < deliver) {
-            const std::int32_t block = std::min(kBlock, deliver - done);
+            const std::int64_t block = std::min<std::int64_t>(kBlock, deliver - done);
             if (!item_.store_chunk(start + done, block, content_.data() + start + done))
                 break;
             done += block;

@@ -19,6 +19,15 @@ using namespace std::chrono_literals;
 constexpr auto kWait = 10s;
 constexpr std::int32_t kServerSize = 1000000;
 
+TEST(ByteCountTexts, EveryPlaceTakesItsValueInFull) {
+    EXPECT_EQ(format_byte_counts("Downloading %u bytes [%u-%u]", {16, 0, 16}),
+              "Downloading 16 bytes [0-16]");
+    EXPECT_EQ(format_byte_counts("[%u-%u]", {std::int64_t{1} << 32, (std::int64_t{1} << 62)}),
+              "[4294967296-4611686018427387904]");
+    // Too few values: the rest of the text stays as it is.
+    EXPECT_EQ(format_byte_counts("%u of %u%%", {7}), "7 of %u%%");
+}
+
 TEST(DownloadAmount, BytesKilobytesMegabytes) {
     EXPECT_EQ(with_download_amount("Downloading Media Info: ", 0),
               "Downloading Media Info: (0 B downloaded)");
@@ -63,11 +72,16 @@ class FakeReader : public VirtualFile {
   public:
     FakeReader(DownloadItem& item, SpanFetcher fetch) : item_(item), fetch_(std::move(fetch)) {}
     std::int64_t size() override { return item_.total_size(); }
-    std::int64_t seek(std::int64_t offset, SeekOrigin) override { return position_ = offset; }
+    std::int64_t seek(std::int64_t offset, SeekOrigin origin) override {
+        const std::int64_t base = origin == SeekOrigin::End       ? size()
+                                  : origin == SeekOrigin::Current ? position_
+                                                                  : 0;
+        return position_ = base + offset;
+    }
     std::int32_t read(std::uint8_t*, std::int32_t count) override {
         if (item_.montage_abort.load())
             return 0;
-        if (fetch_(static_cast<std::int32_t>(position_), count) < count) {
+        if (fetch_(position_, count) < count) {
             item_.montage_abort = true;
             return 0;
         }
@@ -84,7 +98,7 @@ class FakeReader : public VirtualFile {
 class MediaSessionTest : public ::testing::Test {
   protected:
     DownloadList::ItemPtr add(const std::string& name, ItemState state = ItemState::Stopped,
-                              std::int32_t total_size = 0, std::int32_t resumable = 1,
+                              std::int64_t total_size = 0, std::int32_t resumable = 1,
                               const std::string& scheme = "http") {
         DownloadItem& item = list_.append_item();
         const std::string url = scheme + "://example.test/" + name;
@@ -131,7 +145,7 @@ class MediaSessionTest : public ::testing::Test {
             item.connection.resumable = ranges_ ? 1 : 0;
             return RangeTestAnswer{true, 0};
         };
-        n.fetch_span = [](DownloadItem& item, std::int32_t start, std::int32_t length) {
+        n.fetch_span = [](DownloadItem& item, std::int64_t start, std::int64_t length) {
             // What span_fetch reports for a held item.
             if (item.state.load() == ItemState::MontageHeld) {
                 item.range_hook(start, length);
@@ -146,7 +160,7 @@ class MediaSessionTest : public ::testing::Test {
         MediaBackend b;
         b.open_reader = [this](DownloadItem& item, SpanFetcher fetch, ReaderSettings) {
             if (bytes_present_)
-                fetch = [](std::int32_t, std::int32_t length) { return length; };
+                fetch = [](std::int64_t, std::int64_t length) { return length; };
             return std::make_unique<FakeReader>(item, std::move(fetch));
         };
         b.open_media = [this](VirtualFile& file, const MediaOpenOptions& options,
@@ -198,7 +212,7 @@ class MediaSessionTest : public ::testing::Test {
     DownloadList list_;
     std::shared_ptr<test::FakeVideo> video_ = std::make_shared<test::FakeVideo>();
 
-    std::int32_t server_size_ = kServerSize;
+    std::int64_t server_size_ = kServerSize;
     std::string server_name_;
     bool probe_ok_ = true;
     bool ranges_ = true;
@@ -256,6 +270,31 @@ TEST_F(MediaSessionTest, KnownSizeSkipsTheProbesAndNothingFetchedShowsThePlainTe
     EXPECT_EQ(probes_, 0);
     EXPECT_EQ(random_tests_, 0);
     EXPECT_EQ(view_.status(), "Media Information Extracted Successfully");
+}
+
+TEST_F(MediaSessionTest, SizesAndSpansAboveFourGibibytesAreShownInFull) {
+    constexpr std::int64_t kGiB = std::int64_t{1} << 30;
+    constexpr std::int64_t kLarge = 5 * kGiB + 3;
+    server_size_ = kLarge;
+    before_open_ = [](VirtualFile& file) { file.seek(-16, SeekOrigin::End); };
+    auto item = add("large.avi");
+    open(item);
+    ASSERT_TRUE(session().is_open()) << item->status_text();
+    EXPECT_EQ(item->total_size(), kLarge);
+    EXPECT_EQ(view_.range_line(), "Downloading 16 bytes [5368709107-5368709123]");
+    EXPECT_EQ(view_.status(), "Media Information Extracted Successfully: (16 B downloaded)");
+
+    // The progress bar holds 32-bit values: a span of 2 GiB or more counts in coarser units.
+    item->range_hook(4 * kGiB, 3 * kGiB);
+    EXPECT_EQ(view_.range_line(), "Downloading 3221225472 bytes [4294967296-7516192768]");
+    EXPECT_EQ(view_.progress_high(), (3 * kGiB) / 2);
+    item->progress_hook(kGiB, 3 * kGiB, 1024);
+    EXPECT_EQ(view_.progress_position(), kGiB / 2);
+    item->range_hook(0, 1000);
+    item->progress_hook(999, 1000, 999);
+    EXPECT_EQ(view_.progress_high(), 1000);
+    EXPECT_EQ(view_.progress_position(), 999);
+    session().close();
 }
 
 TEST_F(MediaSessionTest, OpenRefusalsLeaveTheItemAsItWas) {
