@@ -53,7 +53,7 @@ GuiHost::GuiHost(QObject* parent)
 }
 
 GuiHost::~GuiHost() {
-    // A worker still waiting gets its cancelling answer instead of waiting for ever.
+    // Questions handed over but not shown yet are dropped. The host outlives every worker.
     abandon(true);
 }
 

@@ -13,8 +13,8 @@
 #include <QVBoxLayout>
 #include <optional>
 
-#include "engine/credentials_dialog.h"
 #include "settings/dialog_limits.h"
+#include "settings/ui/byte_limit_validator.h"
 
 namespace rg {
 
@@ -101,7 +101,8 @@ NewDownloadDialog::NewDownloadDialog(AddContext& context, QWidget* parent)
     password_edit_ = new QLineEdit(this);
     password_edit_->setEchoMode(QLineEdit::Password);
     for (QLineEdit* edit : {user_edit_, password_edit_}) {
-        edit->setMaxLength(static_cast<int>(kCredentialEditLimit));
+        edit->setMaxLength(static_cast<int>(kDialogCredentialMax));
+        edit->setValidator(new ByteLimitValidator(kDialogCredentialMax, edit));
         edit->setEnabled(false);
     }
 

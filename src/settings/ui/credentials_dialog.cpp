@@ -11,6 +11,7 @@
 #include "settings/dialog_limits.h"
 #include "settings/ini_store.h"
 #include "settings/site_passwords.h"
+#include "settings/ui/byte_limit_validator.h"
 
 namespace rg {
 
@@ -50,8 +51,10 @@ void CredentialsDialog::build() {
     user_edit_ = new QLineEdit(this);
     password_edit_ = new QLineEdit(this);
     password_edit_->setEchoMode(QLineEdit::Password);
-    for (QLineEdit* edit : {user_edit_, password_edit_})
-        edit->setMaxLength(static_cast<int>(kCredentialEditLimit));
+    for (QLineEdit* edit : {user_edit_, password_edit_}) {
+        edit->setMaxLength(static_cast<int>(kDialogCredentialMax));
+        edit->setValidator(new ByteLimitValidator(kDialogCredentialMax, edit));
+    }
     remember_box_ = new QCheckBox(QStringLiteral("Always use these data for that server"), this);
 
     auto* fields = new QFormLayout;

@@ -204,14 +204,6 @@ class GuiHostTest : public QObject {
         QVERIFY(controller.exiting());
     }
 
-    void theExitPromptIsSilentWhenConfirmExitIsOff() {
-        Controller controller(Controller::Parts{&harness_->list, nullptr, &harness_->settings,
-                                                &harness_->passwords, &harness_->http,
-                                                host_.get()});
-        harness_->settings.update([](Settings& s) { s.ConfirmExit = 0; });
-        QVERIFY(ExitPrompt::run(controller));
-    }
-
     void opensFilesAndReportsChangesFromAnyThread() {
         QUrl opened;
         host_->open_url = [&](const QUrl& url) {

@@ -71,8 +71,8 @@ class NewDownloadDialogTest : public QObject {
         QCOMPARE(dialog.authentication_box()->text(), QString("Authentication Required"));
         QVERIFY(!dialog.user_edit()->isEnabled());
         QVERIFY(!dialog.password_edit()->isEnabled());
-        QCOMPARE(dialog.user_edit()->maxLength(), 80);
-        QCOMPARE(dialog.password_edit()->maxLength(), 80);
+        QCOMPARE(dialog.user_edit()->maxLength(), 79);
+        QCOMPARE(dialog.password_edit()->maxLength(), 79);
         QCOMPARE(dialog.password_edit()->echoMode(), QLineEdit::Password);
         QVERIFY(dialog.add_button()->isDefault());
 
