@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the real program under Xvfb on a small list with running downloads (served by the test
-# HTTP server on 127.0.0.1) and writes PNG screenshots of the main window.
+# HTTP server on 127.0.0.1) and writes PNG screenshots of the main window, its Montage view and
+# its context menu; the dialogs' pictures (scripts/dialog-screenshots) go to OUT_DIR/dialogs.
 # Usage: scripts/screenshots.sh [OUT_DIR] (default: docs/screenshots). Needs xvfb-run, xdotool and
 # ImageMagick's import; builds reelgrab and rlg first.
 set -euo pipefail
@@ -75,4 +76,5 @@ kill \$app
 wait \$app || true
 SHOOT
 xvfb-run -a -s "-screen 0 1024x768x24" bash ${SHOOT_TRACE:+-x} "$work/shoot.sh"
+"$root/scripts/dialog-screenshots" "$out/dialogs" >/dev/null
 echo "screenshots in $out"
