@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 BUILD_DIR := build/$(PRESET)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test run fuzz-build fuzz asan tsan format clean
+.PHONY: all deps build test run screenshots fuzz-build fuzz asan tsan format clean
 
 all: build
 
@@ -20,8 +20,13 @@ build: deps $(BUILD_DIR)/build.ninja
 test: build
 	@ctest --preset $(PRESET) --parallel $(JOBS)
 
+# The window; without a display the program says so in one line and names rlg.
 run: build
-	@$(BUILD_DIR)/src/cli/rlg --help
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then exec $(BUILD_DIR)/src/shell/reelgrab; \
+	else $(BUILD_DIR)/src/shell/reelgrab; true; fi
+
+screenshots: build
+	@scripts/screenshots.sh
 
 # Sanitizer runs of the whole suite.
 asan:

@@ -20,6 +20,20 @@ packages=(
     libswscale-dev
     libturbojpeg0-dev
     ffmpeg
+    # The window (Qt 6) and its run-time pieces: the SVG icon engine is a plugin, and without
+    # qt6-wayland a Wayland session runs the window under XWayland.
+    qt6-base-dev
+    qt6-svg-dev
+    libqt6svg6
+    qt6-wayland
+    # The window's tests and screenshots: an X server, a clipboard writer, a tray host, window
+    # automation and screen capture.
+    xvfb
+    xauth
+    xclip
+    trayer
+    xdotool
+    imagemagick
 )
 
 if [[ "${1:-}" == "--fuzz" ]]; then

@@ -32,6 +32,8 @@ void Controller::push(Message message) {
         queue_.push_back(message);
     }
     queue_signal_.notify_all();
+    if (on_message_queued)
+        on_message_queued();
 }
 
 void Controller::post(MessageId id, DownloadItem* item) {
@@ -49,6 +51,8 @@ bool Controller::ask_credentials(DownloadItem& item) {
             {Message::Kind::Credentials, MessageId::CredentialsWanted, &item, &answer});
     }
     queue_signal_.notify_all();
+    if (on_message_queued)
+        on_message_queued();
     return result.get();
 }
 

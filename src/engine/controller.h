@@ -161,6 +161,9 @@ class Controller : public WorkerLink {
     std::function<void()> on_state_changed;
     // Called once by exit_now, after the list was saved: the program's loop ends.
     std::function<void()> on_exit;
+    // Called on the posting thread (any thread) after a message was queued, so that an event
+    // loop can run process_messages without polling. Set before the first worker starts.
+    std::function<void()> on_message_queued;
 
   private:
     struct Message {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <thread>
 
 #include "support/legacy_list.h"
@@ -112,6 +113,25 @@ TEST_F(ControllerTest, CredentialsAreAskedOnTheControllerThreadWhileTheWorkerWai
     second.join();
     EXPECT_FALSE(answer);
     EXPECT_EQ(host_.credential_urls.size(), 2u);
+}
+
+// An event loop learns of every queued message, posted or asked, without polling the queue.
+TEST_F(ControllerTest, EveryQueuedMessageWakesTheLoop) {
+    Controller controller = make_controller();
+    DownloadItem& item = add("http://h/a.zip");
+    std::atomic<int> wakes{0};
+    controller.on_message_queued = [&] { ++wakes; };
+    std::thread poster([&] { controller.post(MessageId::Refresh, &item); });
+    poster.join();
+    EXPECT_EQ(wakes.load(), 1);
+
+    bool answer = true;
+    std::thread asker([&] { answer = controller.ask_credentials(item); });
+    while (wakes.load() < 2)
+        std::this_thread::yield();
+    EXPECT_EQ(controller.process_messages(), 2u);
+    asker.join();
+    EXPECT_FALSE(answer);
 }
 
 TEST_F(ControllerTest, FinishedRunLeavesTheListAndOpensWhenAsked) {
