@@ -17,6 +17,7 @@
 #endif
 #include "cli/row_commands.h"
 #include "cli/run_command.h"
+#include "cli/set_url_command.h"
 #include "cli/terminal_host.h"
 #include "cli/tool_session.h"
 #include "engine/list_file.h"
@@ -54,6 +55,9 @@ constexpr const char* kHelp =
     "                    other runs its downloads, so these rows are stopped: it says so\n"
     "  cancel [--delete] ROW...\n"
     "                    remove the rows from the list; --delete deletes their files too\n"
+    "  set-url ROW URL   give the row's download another URL (an expired link, a mirror); the\n"
+    "                    bytes it holds are kept only if the new address serves a file of the\n"
+    "                    same size, else it stops with the changed-file error\n"
     "  run               automatic downloading: runs the scheduled downloads, at most\n"
     "                    ConcurrentDownloads (rlg.ini) at once, until none is left; finished\n"
     "                    ones leave the list, failed ones stay. Ctrl+C pauses them. Exits 0\n"
@@ -154,6 +158,8 @@ int run(int argc, char** argv) {
         return run_pause_command(data_dir.folder, std::span(args).subspan(1));
     if (args[0] == "cancel")
         return run_cancel_command(data_dir.folder, std::span(args).subspan(1));
+    if (args[0] == "set-url")
+        return run_set_url_command(data_dir.folder, std::span(args).subspan(1));
     if (args[0] == "run")
         return run_automatic_command(data_dir.folder, std::span(args).subspan(1));
 #ifdef RG_WITH_MONTAGE

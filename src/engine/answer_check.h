@@ -16,6 +16,9 @@ struct SpanRequest {
     bool resumable = true;         // the item's resumable flag
     std::string_view validator;    // the validator the kept bytes came under; empty: none
     bool sent_if_range = false;
+    // The user gave the item another URL: the answer must name the total size the kept bytes
+    // belong to, or none of it is written.
+    bool address_changed = false;
 };
 
 // What the answer says about itself: the Connection's fields after a successful open.
@@ -48,10 +51,18 @@ struct BodyPlan {
     std::int64_t total = 0;  // the file's size the answer names; 0: none
 };
 
-// A validator that may be compared: an ETag that is not weak ("W/"), or a date.
+// What a validator is, by its form: an ETag is quoted (or "W/" and quoted), an FTP server's MDTM
+// time is all digits (with an optional fraction), anything else is an HTTP date.
+enum class ValidatorForm { None, Etag, HttpDate, FtpTime };
+ValidatorForm validator_form(std::string_view validator);
+
+// A validator that may be compared: an ETag that is not weak ("W/"), or a time.
 bool is_strong_validator(std::string_view validator);
 
-// Two validators of the same kind (both ETags or both dates) that differ.
+// Whether an HTTP server can check the validator in If-Range: a strong ETag or an HTTP date.
+bool is_if_range_validator(std::string_view validator);
+
+// Two strong validators of the same kind that differ.
 bool validators_differ(std::string_view kept, std::string_view answer);
 
 BodyPlan plan_body(const SpanRequest& request, const AnswerFacts& answer);

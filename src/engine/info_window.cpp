@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "engine/address_change.h"
+#include "engine/credentials.h"
 #include "engine/status_texts.h"
+#include "protocols/url_split.h"
 
 namespace rg {
 
@@ -18,6 +21,21 @@ std::string format_unsigned(std::string_view format, std::uint64_t value) {
     if (at != std::string::npos)
         text.replace(at, kUnsignedField.size(), std::to_string(value));
     return text;
+}
+
+// A URL typed with "user:password@" gives the item those credentials; one whose credentials do
+// not fit the item's fields is stored as typed, and the load moves them later as it can.
+void store_edited_url(DownloadItem& item, std::string_view text) {
+    const UrlWithoutUserInfo taken = take_user_info(text);
+    if (taken.user_info) {
+        const UrlUserInfo& info = *taken.user_info;
+        const EncodedCredentials typed = encode_credentials(info.user_name, info.password);
+        if (typed.problem == CredentialProblem::kNone) {
+            change_item_address(item, taken.url, &typed.encoded);
+            return;
+        }
+    }
+    change_item_address(item, text);
 }
 
 }  // namespace
@@ -141,7 +159,7 @@ void InfoWindow::close() {
         return;
     DownloadList::ItemPtr item = std::move(item_);
     item_.reset();
-    item->lock()->set_url(std::string_view(url_text_).substr(0, SavedBlock::kUrlSize - 1));
+    store_edited_url(*item, std::string_view(url_text_).substr(0, SavedBlock::kUrlSize - 1));
     item->state = ItemState::Stopped;
     url_text_.clear();
     if (on_closed)

@@ -72,7 +72,8 @@ class InfoWindow {
 
     // "Close", WM_CLOSE, or a Start/Cancel of the held item: stores url_text (at most 4095
     // characters) as the item's URL, makes it Stopped, releases it, and calls on_closed. Nothing
-    // when closed.
+    // when closed. Another URL is a change of address (change_item_address): the kept bytes are
+    // only continued from an answer of the same size.
     void close();
 
     // Called by close(); the view closes its dialog.

@@ -223,7 +223,12 @@ SpanOutcome fetch_span(DownloadItem& item, std::int64_t start, std::int64_t leng
     bool named = false;
     for (;;) {
         const std::optional<Credentials> credentials = item_credentials(item);
-        conn.if_range = start > 0 ? item.lock()->validator : std::string();
+        // Only a validator an HTTP server can check goes out: a kept FTP time would never match.
+        {
+            auto data = item.lock();
+            conn.if_range = start > 0 && is_if_range_validator(data->validator) ? data->validator
+                                                                                : std::string();
+        }
         if (open_span(conn, item.url(), start, length, credentials ? &*credentials : nullptr,
                       &named) == 1) {
             break;
@@ -251,6 +256,7 @@ SpanOutcome fetch_span(DownloadItem& item, std::int64_t start, std::int64_t leng
         request.known_total = data->saved.total_size;
         request.holds_bytes = !data->ranges.empty();
         request.resumable = data->saved.resumable != 0;
+        request.address_changed = data->address_changed;
         if (request.holds_bytes)
             kept_validator = data->validator;
     }
@@ -294,8 +300,11 @@ SpanOutcome fetch_span(DownloadItem& item, std::int64_t start, std::int64_t leng
             if (*reported != 0 || data->ranges.empty())
                 data->saved.resumable = *reported;
         }
-        if (data->ranges.empty() || data->validator.empty())
+        // The first answer that agrees with what is kept names the version from now on; after a
+        // change of address that is the new address's answer.
+        if (data->ranges.empty() || data->validator.empty() || data->address_changed)
             data->validator = is_strong_validator(conn.validator) ? conn.validator : std::string();
+        data->address_changed = false;
         // The size an answer names is the file's while nothing kept says otherwise.
         if (plan.total > 0 && (data->saved.total_size == 0 || data->ranges.empty()))
             data->saved.total_size = plan.total;

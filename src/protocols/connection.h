@@ -60,6 +60,7 @@ inline constexpr std::size_t kFtpLineMax = 1024;
 class FtpSession {
   public:
     std::int64_t announced_size = 0;  // from the SIZE or RETR reply; 0 = not known
+    std::string modified;             // the MDTM time of the file; empty = not known
     bool receive_failed = false;
     bool connected = false;  // control connection up
     int listen_socket = kInvalidSocket;
@@ -117,7 +118,8 @@ class Connection {
     std::int64_t range_total = kNoRange;
     // The strong validator of the last 200 or 206 answer (for a 206: of the piece just served),
     // for the owner to compare with the one it keeps: a strong ETag, else a Last-Modified that
-    // HTTP lets serve as one. Empty = none; a weak ETag is none. At most kValidatorMax characters.
+    // HTTP lets serve as one; for FTP the file's MDTM time. Empty = none; a weak ETag is none. At
+    // most kValidatorMax characters.
     std::string validator;
     // Set by the owner: sent as "If-Range" with a request that starts past 0, so that a file
     // changed on the server comes back whole (200) instead of as a mismatched piece. A weak ETag

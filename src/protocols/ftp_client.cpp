@@ -88,6 +88,9 @@ Attempt attempt(Connection& c, FtpRuntime& r, const FtpRequest& request, std::in
     if (ftp_test_resume(s))
         c.resumable = 1;
     ftp_query_size(s, request.path);
+    // The file's time tells a changed file of the same size; a server without MDTM gives none.
+    if (!r.control_failed)
+        ftp_query_modified(s, request.path);
     if (r.control_failed) {
         fail_control(c, r);
         return Attempt::kFailed;
@@ -224,6 +227,19 @@ bool ftp_query_size(FtpSession& s, std::string_view path) {
     return true;
 }
 
+bool ftp_query_modified(FtpSession& s, std::string_view path) {
+    if (!ftp_require_connected(s))
+        return false;
+    s.modified.clear();
+    if (ftp_command_reply(s, *ftp_runtime(s), ftp_command("MDTM", path)) != kFtpFileStatus)
+        return false;
+    std::optional<std::string> time = parse_modification_time(s.line());
+    if (!time)
+        return false;
+    s.modified = std::move(*time);
+    return true;
+}
+
 int ftp_retrieve(FtpSession& s, std::string_view path, std::int64_t offset) {
     FtpRuntime& r = *ftp_runtime(s);
     return ftp_retrieve_data(s, r, path, offset, r.prefer_passive).code;
@@ -271,10 +287,12 @@ int ftp_open_span(Connection& c, std::string_view url, std::int64_t start, std::
     // A stale 401 would send the owner down the credentials path after an unrelated failure.
     c.status_code = 0;
     ftp_close_connection(c);
-    // Nothing of an earlier answer may pass for this one's: FTP offers no file name or validator.
+    // Nothing of an earlier answer may pass for this one's: FTP offers no file name, and its
+    // validator is this answer's MDTM time.
     c.content_length = 0;
     c.range_start = c.range_end = c.range_total = kNoRange;
     c.validator.clear();
+    c.ftp.modified.clear();
     c.set_server_file_name("");
     const std::shared_ptr<FtpRuntime> r = ftp_runtime(c.ftp);
 
@@ -308,6 +326,7 @@ int ftp_open_span(Connection& c, std::string_view url, std::int64_t start, std::
         c.content_length = c.ftp.announced_size;
         c.range_total = c.ftp.announced_size;
     }
+    c.validator = c.ftp.modified;
     c.range_start = r->data_offset;
     if (r->data_offset != start)
         c.resumable = 0;

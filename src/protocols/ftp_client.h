@@ -45,6 +45,8 @@ bool ftp_test_resume(FtpSession& session);
 void ftp_set_binary(FtpSession& session);
 // SIZE: true with announced_size set when the server tells a usable size.
 bool ftp_query_size(FtpSession& session, std::string_view path);
+// MDTM: true with `modified` set when the server tells the file's time.
+bool ftp_query_modified(FtpSession& session, std::string_view path);
 // The data connection (active mode first, passive when the server refuses PORT), REST when
 // `offset` > 0, RETR: 150 once the data can be read; another reply code, or 0, on failure. A
 // refused REST makes the data start at 0 instead (see FtpRuntime::data_offset).

@@ -12,7 +12,9 @@ constexpr std::size_t kCodeLength = 3;
 constexpr char kContinuationMark = '-';
 constexpr int kDecimalBase = 10;
 constexpr std::size_t kSizeReplyNumberAt = 4;  // "213 " precedes the number
-constexpr int kPassiveNumbers = 6;             // h1,h2,h3,h4,p1,p2
+constexpr std::size_t kMdtmTimeDigits = 14;    // YYYYMMDDHHMMSS
+constexpr char kFractionMark = '.';
+constexpr int kPassiveNumbers = 6;  // h1,h2,h3,h4,p1,p2
 constexpr int kPassiveHostNumbers = 4;
 constexpr int kByteValues = 256;
 constexpr int kByteMax = 255;
@@ -146,6 +148,33 @@ std::optional<std::int64_t> parse_size_reply(std::string_view line) {
     while (!number.empty() && number.back() == ' ')
         number.remove_suffix(1);
     return parse_offset_digits(number);
+}
+
+std::optional<std::string> parse_modification_time(std::string_view line) {
+    line = line_text(line);
+    if (line.size() <= kSizeReplyNumberAt)
+        return std::nullopt;
+    std::string_view time = line.substr(kSizeReplyNumberAt);
+    while (!time.empty() && time.back() == ' ')
+        time.remove_suffix(1);
+    const auto all_digits = [](std::string_view text) {
+        for (const char c : text) {
+            if (!is_digit(c))
+                return false;
+        }
+        return true;
+    };
+    const std::string_view whole = time.substr(0, kMdtmTimeDigits);
+    if (whole.size() != kMdtmTimeDigits || !all_digits(whole))
+        return std::nullopt;
+    const std::string_view rest = time.substr(kMdtmTimeDigits);
+    if (!rest.empty()) {
+        const std::string_view fraction = rest.substr(1);
+        if (rest.front() != kFractionMark || fraction.empty() ||
+            fraction.size() > kMdtmFractionMax || !all_digits(fraction))
+            return std::nullopt;
+    }
+    return std::string(time);
 }
 
 std::optional<std::int64_t> parse_retrieve_size(std::string_view line) {

@@ -82,6 +82,11 @@ int ftp_reply_code(std::string_view line);
 // all digits, or past kMaxFileSize.
 std::optional<std::int64_t> parse_size_reply(std::string_view line);
 
+// The time of a 213 reply to MDTM, "213 YYYYMMDDHHMMSS" with an optional fraction of a second
+// (".fff", at most kMdtmFractionMax digits), as its text; nullopt for anything else.
+inline constexpr std::size_t kMdtmFractionMax = 9;
+std::optional<std::string> parse_modification_time(std::string_view line);
+
 // The size many servers put into their 150 reply, "... (<digits> bytes)." (the full stop may be
 // missing): the number after the last '(' of a line that ends with ')' or ")."; nullopt when
 // there is none or it is out of range as for parse_size_reply.

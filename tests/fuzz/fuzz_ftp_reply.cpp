@@ -1,7 +1,7 @@
 // Feeds arbitrary control-connection bytes to the reply reader, in pieces whose size the first
-// byte chooses, and every line to the SIZE, 150 and passive-mode parsers. Checks what the client
-// relies on: the split does not change the replies, every kept line is bounded and free of line
-// ends, codes are three digits, sizes fit the 32-bit offsets, ports are never 0.
+// byte chooses, and every line to the SIZE, MDTM, 150 and passive-mode parsers. Checks what the
+// client relies on: the split does not change the replies, every kept line is bounded and free of
+// line ends, codes are three digits, sizes fit the 32-bit offsets, ports are never 0.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -36,6 +36,12 @@ void check_parsers(std::string_view line) {
         check(*size >= 0);
     if (const auto size = rg::parse_retrieve_size(line))
         check(*size >= 0);
+    // A time is digits with at most one fraction mark, and short enough to keep as a validator.
+    if (const auto time = rg::parse_modification_time(line)) {
+        check(!time->empty() && time->size() <= 15 + rg::kMdtmFractionMax);
+        check(time->find_first_not_of("0123456789.") == std::string::npos);
+        check(time->find('.') == time->rfind('.'));
+    }
     if (const auto port = rg::parse_passive_port(line))
         check(*port > 0);
     if (const auto port = rg::parse_extended_passive_port(line))

@@ -8,13 +8,14 @@
 #include <string_view>
 
 #include "protocols/connection.h"
+#include "platform/local_file.h"
 #include "protocols/http_headers.h"
 #include "protocols/http_url.h"
 
 namespace {
 
 constexpr std::string_view kBase = "http://h.example:81/a/b.avi?x=1";
-constexpr std::int32_t kLargest = 2147483647;
+constexpr std::int64_t kLargest = rg::kMaxFileSize;
 
 void check(bool condition) {
     if (!condition)

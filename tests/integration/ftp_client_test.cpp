@@ -152,10 +152,15 @@ TEST_F(FtpClientTest, DownloadsInActiveModeWithTheExpectedCommandsAndStages) {
     ftp_close_connection(c_);
     expect_closed();
 
-    const std::vector<std::string> expected = {"USER anonymous", "PASS reelgrab@reelgrab.invalid",
-                                               "TYPE I",         "REST 100",
-                                               "REST 0",         "SIZE /pub/file.bin",
-                                               "PORT *",         "RETR /pub/file.bin"};
+    const std::vector<std::string> expected = {"USER anonymous",
+                                               "PASS reelgrab@reelgrab.invalid",
+                                               "TYPE I",
+                                               "REST 100",
+                                               "REST 0",
+                                               "SIZE /pub/file.bin",
+                                               "MDTM /pub/file.bin",
+                                               "PORT *",
+                                               "RETR /pub/file.bin"};
     EXPECT_EQ(transcript(server), expected);
 
     // The stage codes in the order of the work; 714 before every read.
@@ -268,6 +273,26 @@ TEST_F(FtpClientTest, SizeFromSizeReplyOr150Line) {
         test::FakeFtpServer server({.file = file_, .replies = {{"SIZE", "213 -12\r\n"}}});
         ASSERT_EQ(open(server.url("/f")), 1) << c_.response_text();
         EXPECT_EQ(c_.content_length, 0);
+    }
+}
+
+TEST_F(FtpClientTest, TheFileTimeIsTheValidator) {
+    {
+        test::FakeFtpServer server({.file = file_, .modified = "20261130235959.123"});
+        ASSERT_EQ(open(server.url("/f"), 1000), 1) << c_.response_text();
+        EXPECT_EQ(c_.validator, "20261130235959.123");
+    }
+    {
+        // No MDTM, or an answer that is no time: no validator, and the transfer runs all the same.
+        test::FakeFtpServer server({.file = file_, .modified = ""});
+        ASSERT_EQ(open(server.url("/f")), 1) << c_.response_text();
+        EXPECT_EQ(c_.validator, "");
+        EXPECT_TRUE(same_bytes(read_all(), file_));
+    }
+    {
+        test::FakeFtpServer server({.file = file_, .replies = {{"MDTM", "213 yesterday\r\n"}}});
+        ASSERT_EQ(open(server.url("/f")), 1) << c_.response_text();
+        EXPECT_EQ(c_.validator, "");
     }
 }
 

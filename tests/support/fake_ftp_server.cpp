@@ -89,6 +89,22 @@ std::string FakeFtpServer::url(std::string_view path) const {
     return "ftp://127.0.0.1:" + std::to_string(port_) + std::string(path);
 }
 
+void FakeFtpServer::replace_file(std::string file, std::string modified) {
+    std::lock_guard lock(mutex_);
+    script_.file = std::move(file);
+    script_.modified = std::move(modified);
+}
+
+std::string FakeFtpServer::file() const {
+    std::lock_guard lock(mutex_);
+    return script_.file;
+}
+
+std::string FakeFtpServer::modified() const {
+    std::lock_guard lock(mutex_);
+    return script_.modified;
+}
+
 std::vector<std::string> FakeFtpServer::commands() const {
     std::lock_guard lock(mutex_);
     return commands_;
@@ -214,7 +230,13 @@ bool FakeFtpServer::handle(Session& s, const std::string& line) {
     if (verb == "SIZE") {
         if (!script_.size_supported)
             return reply("500 SIZE not understood.\r\n");
-        return reply("213 " + std::to_string(script_.file.size()) + "\r\n");
+        return reply("213 " + std::to_string(file().size()) + "\r\n");
+    }
+    if (verb == "MDTM") {
+        const std::string time = modified();
+        if (time.empty())
+            return reply("500 Unknown command.\r\n");
+        return reply("213 " + time + "\r\n");
     }
     if (verb == "PORT") {
         if (script_.refuse_port)
@@ -292,9 +314,10 @@ void FakeFtpServer::transfer(Session& s) {
         return;
     }
 
-    const std::size_t from = std::min(s.rest, script_.file.size());
+    const std::string served = file();
+    const std::size_t from = std::min(s.rest, served.size());
     s.rest = 0;
-    std::string_view payload = std::string_view(script_.file).substr(from);
+    std::string_view payload = std::string_view(served).substr(from);
     const bool drop = script_.drop_after && transfers_ < script_.drops;
     ++transfers_;
     std::size_t limit = payload.size();

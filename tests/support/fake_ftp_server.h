@@ -20,6 +20,7 @@ struct FakeFtpScript {
     std::string password{};                           // the PASS that is accepted; empty: any
     bool refuse_rest = false;                         // 502 to every REST
     bool size_supported = true;                       // 500 to SIZE when false
+    std::string modified = "20261201120000";          // the MDTM time; empty: 500 to MDTM
     std::string retr_preliminary = "150 Opening BINARY mode data connection.\r\n";
     bool final_with_preliminary = false;     // the 226 goes out in the same write as the 150
     bool refuse_port = false;                // 500 to PORT and EPRT
@@ -48,6 +49,9 @@ class FakeFtpServer {
     int port() const { return port_; }
     std::string url(std::string_view path) const;
 
+    // From the next command on, SIZE, MDTM and RETR are of this file: it changed on the server.
+    void replace_file(std::string file, std::string modified);
+
     // Every command line received so far, without its line end.
     std::vector<std::string> commands() const;
     // Control connections accepted so far.
@@ -67,6 +71,10 @@ class FakeFtpServer {
     bool send_all(int fd, std::string_view bytes) const;
     int connect_data(const std::string& from, int port) const;
     bool foreign_probe(int port);
+
+    // The file served and its MDTM time: script_'s until replace_file(); under mutex_.
+    std::string file() const;
+    std::string modified() const;
 
     FakeFtpScript script_;
     int listen_fd_ = -1;

@@ -124,6 +124,10 @@ FaultHttpServer::Stats FaultHttpServer::stats() const {
     return {json_number(*body, "connections"), json_number(*body, "requests")};
 }
 
+bool FaultHttpServer::change(std::string_view switches) const {
+    return loopback_get(port_, "/__change?" + std::string(switches)).has_value();
+}
+
 std::vector<std::string> FaultHttpServer::requests() const {
     std::vector<std::string> heads;
     const auto body = loopback_get(port_, "/__log");

@@ -36,6 +36,9 @@ class FaultHttpServer {
         int requests = -1;
     };
     Stats stats() const;
+    // From now on every content request is served as if its query also held `switches` (a
+    // query without '?'): the file changes on the server. False when the server did not answer.
+    bool change(std::string_view switches) const;
     // The heads of the requests received so far, in order, each with its lines ended by CR LF.
     std::vector<std::string> requests() const;
     // The value of `name` (any case) in one request head; nullopt when absent.

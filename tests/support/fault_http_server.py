@@ -10,7 +10,10 @@ Content:
 Control (not counted, not logged):
   /__stats               {"connections": n, "requests": n} as JSON
   /__log                 the heads of the requests received, each ended by an empty line
-  /__reset               clears counters and log
+  /__reset               clears counters, log and changes
+  /__change?<switches>   from now on every content request is served as if its query also held
+                         these switches (over its own): the file changed on the server. Replaces
+                         the switches of an earlier change
 
 Switches, in the query of any content request:
   status=N               answer N with a short body
@@ -23,9 +26,11 @@ Switches, in the query of any content request:
   header=Name:Value      extra header line, may repeat
   disposition=V          Content-Disposition: V
   content_name=V         Content-name: V
-  etag=V                 ETag: V, and a whole 200 when If-Range does not match it
+  etag=V                 ETag: V, and a whole 200 when an If-Range tag does not match it
   strict_if_range=1      If-Range compares strongly: a weak tag (W/...) never matches
-  last_modified=V        Last-Modified: V
+  last_modified=V        Last-Modified: V, and a whole 200 when an If-Range date does not match it
+  size=N                 /gen serves N bytes whatever its path says
+  salt=K                 /gen bytes are XORed with K (another version of the file)
   bad_length=V           Content-Length: V as given ("dup": two different values); the body
                          is sent whole and the connection closed
   no_length=1            no Content-Length; the body ends when the connection closes
@@ -64,8 +69,8 @@ GEN_PERIOD_PRIME = 251
 BYTE_MASK = 0xFF
 
 
-def generated(start, end):
-    return bytes((i % GEN_PERIOD_PRIME) ^ ((i >> 8) & BYTE_MASK) for i in range(start, end))
+def generated(start, end, salt=0):
+    return bytes((i % GEN_PERIOD_PRIME) ^ ((i >> 8) & BYTE_MASK) ^ salt for i in range(start, end))
 
 
 class State:
@@ -75,6 +80,7 @@ class State:
         self.requests = 0
         self.log = []
         self.answered = {}
+        self.changes = {}
         self.stopping = threading.Event()
 
     def reset(self):
@@ -83,6 +89,7 @@ class State:
             self.requests = 0
             self.log = []
             self.answered = {}
+            self.changes = {}
 
 
 STATE = State()
@@ -173,6 +180,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif path == "/__reset":
             STATE.reset()
             body = "ok"
+        elif path == "/__change":
+            query = urllib.parse.urlsplit(self.path).query
+            with STATE.lock:
+                STATE.changes = urllib.parse.parse_qs(query, keep_blank_values=True)
+            body = "ok"
         else:
             return False
         self.send_simple(200, body.encode("latin-1"), close=True)
@@ -180,12 +192,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     # ----- content -----
 
-    def content(self, path):
+    def content(self, path, size_switch=None, salt=0):
         """(size, reader) of the resource, or None."""
         parts = path.split("/")
         if len(parts) >= 3 and parts[1] == "gen" and parts[2].isdigit():
-            size = int(parts[2])
-            return size, lambda a, b: generated(a, b)
+            size = int(size_switch) if size_switch is not None else int(parts[2])
+            return size, lambda a, b: generated(a, b, salt)
         if len(parts) == 3 and parts[1] == "files" and ROOT and parts[2] not in ("", ".", ".."):
             full = os.path.join(ROOT, parts[2])
             if os.path.isfile(full):
@@ -218,6 +230,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         self.note_request()
         q = urllib.parse.parse_qs(url.query, keep_blank_values=True)
+        with STATE.lock:
+            q.update(STATE.changes)
         one = lambda name, default=None: q.get(name, [default])[0]
 
         if one("idle_before_headers"):
@@ -268,7 +282,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_simple(redirect_status, b"moved", [("Location", location)] + common)
             return
 
-        found = self.content(url.path)
+        found = self.content(url.path, one("size"), int(one("salt", "0")) & BYTE_MASK)
         if found is None:
             self.send_simple(404, b"not found", common)
             return
@@ -280,8 +294,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if_range = self.headers.get("If-Range")
         if one("ignore_if_range"):
             if_range = None
-        if wanted is not None and if_range is not None and if_range != etag:
-            wanted = None
+        if wanted is not None and if_range is not None:
+            # An entity tag is compared with the ETag, anything else is a date.
+            is_tag = if_range.startswith('"') or if_range.startswith("W/")
+            if if_range != (etag if is_tag else one("last_modified")):
+                wanted = None
         if wanted is not None and one("strict_if_range") and (if_range or "").startswith("W/"):
             wanted = None
         if wanted == "bad":

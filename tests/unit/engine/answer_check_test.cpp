@@ -117,5 +117,73 @@ TEST(AnswerCheck, FtpStartsWhereTheServerAgreed) {
     EXPECT_EQ(plan_body(request, answer).verdict, Verdict::WrongRange);
 }
 
+AnswerFacts ftp_answer(std::int64_t data_start, std::int64_t size, std::string_view time) {
+    AnswerFacts a;
+    a.ftp = true;
+    a.range_start = data_start;
+    a.content_length = size;
+    a.range_total = size > 0 ? size : kNoRange;
+    a.validator = time;
+    a.resumable = 1;
+    return a;
+}
+
+TEST(AnswerCheck, FtpResumeOfAChangedFileIsRefused) {
+    SpanRequest request = resume(4000, 0, 10000);
+    request.validator = "20261201120000";
+    EXPECT_EQ(plan_body(request, ftp_answer(4000, 10000, "20261201120000")).verdict,
+              Verdict::Write);
+    // Another SIZE, or another MDTM time with the same size.
+    EXPECT_EQ(plan_body(request, ftp_answer(4000, 12000, "20261201120000")).verdict,
+              Verdict::FileChanged);
+    EXPECT_EQ(plan_body(request, ftp_answer(4000, 10000, "20261207083000")).verdict,
+              Verdict::FileChanged);
+    // A server that tells neither cannot be checked.
+    EXPECT_EQ(plan_body(request, ftp_answer(4000, 0, "")).verdict, Verdict::Write);
+    // Nothing kept (and so no validator): any size is the file's.
+    request.holds_bytes = false;
+    request.validator = {};
+    EXPECT_EQ(plan_body(request, ftp_answer(4000, 12000, "20261207083000")).verdict,
+              Verdict::Write);
+}
+
+TEST(AnswerCheck, ValidatorsAreComparedWithTheirOwnKind) {
+    EXPECT_EQ(validator_form("\"a\""), ValidatorForm::Etag);
+    EXPECT_EQ(validator_form("w/\"a\""), ValidatorForm::Etag);
+    EXPECT_EQ(validator_form("Tue, 01 Dec 2026 10:00:00 GMT"), ValidatorForm::HttpDate);
+    EXPECT_EQ(validator_form("20261201120000.25"), ValidatorForm::FtpTime);
+    // A file time and an HTTP date of the same file differ in form: after a move from FTP to
+    // HTTP neither tells that the file changed.
+    EXPECT_FALSE(validators_differ("20261201120000", "Tue, 01 Dec 2026 12:00:00 GMT"));
+    EXPECT_TRUE(validators_differ("20261201120000", "20261201120001"));
+    // An HTTP server is never asked to check an FTP time in If-Range, nor a weak tag.
+    EXPECT_FALSE(is_if_range_validator("20261201120000"));
+    EXPECT_FALSE(is_if_range_validator("W/\"a\""));
+    EXPECT_TRUE(is_if_range_validator("\"a\""));
+    EXPECT_TRUE(is_if_range_validator("Tue, 01 Dec 2026 10:00:00 GMT"));
+}
+
+TEST(AnswerCheck, AfterAChangeOfAddressOnlyTheSameSizeIsWritten) {
+    SpanRequest request = resume(30000, 0, 100000);
+    request.address_changed = true;
+    EXPECT_EQ(plan_body(request, partial(30000, 99999, 100000)).verdict, Verdict::Write);
+    EXPECT_EQ(plan_body(request, whole(100000, 1)).verdict, Verdict::Write);
+    EXPECT_EQ(plan_body(request, ftp_answer(30000, 100000, "")).verdict, Verdict::Write);
+    // Another size, or no size at all, is not known to be the same file.
+    EXPECT_EQ(plan_body(request, partial(30000, 89999, 90000)).verdict, Verdict::FileChanged);
+    EXPECT_EQ(plan_body(request, partial(30000, 99999, kNoRange)).verdict, Verdict::FileChanged);
+    EXPECT_EQ(plan_body(request, whole(0, 1)).verdict, Verdict::FileChanged);
+    EXPECT_EQ(plan_body(request, ftp_answer(30000, 0, "")).verdict, Verdict::FileChanged);
+    // Kept bytes of a file whose size was never known cannot be matched.
+    SpanRequest unknown = resume(30000, 0, 0);
+    unknown.address_changed = true;
+    EXPECT_EQ(plan_body(unknown, partial(30000, 99999, 100000)).verdict, Verdict::FileChanged);
+    // Without kept bytes there is nothing to match.
+    SpanRequest empty = resume(0, 0, 100000);
+    empty.holds_bytes = false;
+    empty.address_changed = true;
+    EXPECT_EQ(plan_body(empty, whole(90000, 1)).verdict, Verdict::Write);
+}
+
 }  // namespace
 }  // namespace rg

@@ -174,6 +174,27 @@ TEST_F(InfoWindowTest, CloseStoresTheUrlAndReleasesTheItem) {
     EXPECT_EQ(item.url().size(), 4095u);
 }
 
+TEST_F(InfoWindowTest, AnEditedUrlIsAChangeOfAddress) {
+    DownloadItem& item = add("http://h/a.avi");
+    give_ranges(item, {{0, 3000}}, 3000, 10000);
+    item.lock()->validator = "\"v1\"";
+    ASSERT_EQ(window_.open(list_, 0), InfoWindow::OpenResult::Opened);
+    window_.close();
+    // The same URL again: the item still knows its version.
+    EXPECT_EQ(item.lock()->validator, "\"v1\"");
+    EXPECT_FALSE(item.lock()->address_changed);
+
+    ASSERT_EQ(window_.open(list_, 0), InfoWindow::OpenResult::Opened);
+    window_.set_url_text("ftp://joe:pw@mirror/a.avi");
+    window_.close();
+    EXPECT_EQ(item.url(), "ftp://mirror/a.avi");
+    EXPECT_EQ(item.connection.protocol, Protocol::Ftp);
+    EXPECT_EQ(field_text(item.lock()->saved.user_name), "am9l");  // "joe"
+    EXPECT_EQ(item.lock()->validator, "");
+    EXPECT_TRUE(item.lock()->address_changed);
+    EXPECT_EQ(item.snapshot().ranges, (std::vector<ByteRange>{{0, 3000}}));
+}
+
 TEST(ExitPromptTest, AsksOnlyWithConfirmExitAndOnlyNoKeepsRunning) {
     test::RecordingHost host;
     Settings settings;

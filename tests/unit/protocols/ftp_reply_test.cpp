@@ -155,6 +155,20 @@ TEST(FtpReplyParsers, SizeReply) {
     EXPECT_EQ(parse_size_reply("213"), std::nullopt);
 }
 
+TEST(FtpReplyParsers, ModificationTime) {
+    EXPECT_EQ(parse_modification_time("213 20261207213000"), "20261207213000");
+    EXPECT_EQ(parse_modification_time("213 20261207213000.5 \r\n"), "20261207213000.5");
+    EXPECT_EQ(parse_modification_time("213 20261207213000.123456789"), "20261207213000.123456789");
+    // Not the form of a time: no validator rather than one that never matches again.
+    EXPECT_EQ(parse_modification_time("213 2026120721300"), std::nullopt);
+    EXPECT_EQ(parse_modification_time("213 202612072130001"), std::nullopt);
+    EXPECT_EQ(parse_modification_time("213 20261207213000."), std::nullopt);
+    EXPECT_EQ(parse_modification_time("213 20261207213000.1234567890"), std::nullopt);
+    EXPECT_EQ(parse_modification_time("213 20261207213000.12a"), std::nullopt);
+    EXPECT_EQ(parse_modification_time("213 Mon, 07 Dec 2026"), std::nullopt);
+    EXPECT_EQ(parse_modification_time("213 "), std::nullopt);
+}
+
 TEST(FtpReplyParsers, RetrieveReplySize) {
     EXPECT_EQ(parse_retrieve_size("150 Opening BINARY mode data connection for f (12345 bytes)."),
               12345);
