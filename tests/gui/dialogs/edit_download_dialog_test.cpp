@@ -101,6 +101,7 @@ class EditDownloadDialogTest : public QObject {
 
     void closeStoresTheEditedUrlAndStopsTheItem() {
         HeldItem held;
+        held.item->lock()->validator = "\"old-tag\"";
         held.harness.controller->open_info_window(0);
         QPointer<EditDownloadDialog> dialog = new EditDownloadDialog(held.info());
         dialog->show();
@@ -111,6 +112,10 @@ class EditDownloadDialogTest : public QObject {
         QVERIFY(!held.info().is_open());
         QCOMPARE(held.item->url(), std::string("http://127.0.0.1/moved.bin"));
         QCOMPARE(held.item->state.load(), ItemState::Stopped);
+        // A change of address: the old validator is gone and the kept bytes wait for an answer
+        // of the same size.
+        QVERIFY(held.item->lock()->validator.empty());
+        QVERIFY(held.item->lock()->address_changed);
     }
 
     void escapeClosesLikeClose() {
