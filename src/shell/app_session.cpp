@@ -21,6 +21,7 @@ ListFile::OpenResult AppSession::open() {
     const ListFile::OpenResult opened = list_file.open();
     if (opened != ListFile::OpenResult::Opened)
         return opened;
+    first_start = ini.read().status == IniReadStatus::kMissing;
     settings.replace(load_settings(ini));
     passwords.load();
     http.set_options(

@@ -25,6 +25,8 @@ struct AppSession {
     std::string data_dir;
     ListFile list_file;
     IniStore ini;
+    // No settings file was there yet: the program starts for the first time in this folder.
+    bool first_start = false;
     SettingsStore settings;
     SitePasswordList passwords;
     HttpSession http;

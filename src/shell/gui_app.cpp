@@ -116,7 +116,9 @@ GuiApp::StartResult GuiApp::start(const std::vector<std::string>& urls) {
     QObject::connect(&server_, &InstanceServer::activated, window_.get(),
                      [this](const Activation& activation) { activate(activation); });
     server_.listen(session_.data_dir);
-    window_->finish_start(session_.settings.snapshot().StartMinimized != 0);
+    // A first start shows the window whatever StartMinimized says: a new user must see it.
+    window_->finish_start(session_.settings.snapshot().StartMinimized != 0 &&
+                          !session_.first_start);
     if (!urls.empty())
         activate(Activation{{}, urls});
     return StartResult::Started;

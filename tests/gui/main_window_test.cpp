@@ -233,6 +233,20 @@ class MainWindowTest : public QObject {
         QVERIFY(f.window().isMinimized());
     }
 
+    void aFirstStartShowsTheWindowThoughStartMinimizedIsOn() {
+        TempDir dir;
+        RecordingHost host;
+        {
+            GuiApp app(dir.path(), host);
+            QVERIFY(app.start({}) == GuiApp::StartResult::Started);
+            QVERIFY(app.window()->isVisible() && !app.window()->isMinimized());
+        }
+        write_file(dir.file("rlg.ini"), "[General]\nStartMinimized=1\nMonitorClipboard=0\n");
+        GuiApp app(dir.path(), host);
+        QVERIFY(app.start({}) == GuiApp::StartResult::Started);
+        QVERIFY(!app.window()->isVisible() || app.window()->isMinimized());
+    }
+
     void exitAsksAndEndsOnlyOnYes() {
         GuiFixture f("ConfirmExit=1\n");
         f.host.answers.push_back(MessageAnswer::No);
