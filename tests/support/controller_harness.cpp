@@ -49,6 +49,9 @@ DownloadList::ItemPtr ControllerHarness::add(const std::string& url, const std::
 
 bool ControllerHarness::run(DownloadItem& item, const std::function<void()>& each_turn,
                             std::chrono::seconds deadline) {
+    // An item freed earlier may have had this address: what was noted of it is not this run's.
+    exited.erase(&item);
+    completed.erase(&item);
     controller->start_download(item, false);
     const auto end = std::chrono::steady_clock::now() + deadline;
     while (!exited.count(&item)) {
