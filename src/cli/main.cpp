@@ -81,20 +81,6 @@ constexpr const char* kHelp =
 
 constexpr const char* kVersion = "rlg (Reelgrab) 0.1.0\n";
 
-const char* describe(DataDirError error) {
-    switch (error) {
-        case DataDirError::kNone:
-            return "no error";
-        case DataDirError::kNoHome:
-            return "no home folder to keep the data in";
-        case DataDirError::kCannotCreate:
-            return "the data folder cannot be created";
-        case DataDirError::kNotWritable:
-            return "the data folder is not writable";
-    }
-    return "unknown error";
-}
-
 int run(int argc, char** argv) {
     std::string data_dir_option;
     std::vector<std::string_view> args;
@@ -121,7 +107,7 @@ int run(int argc, char** argv) {
 
     const DataDirResult data_dir = resolve_data_dir(data_dir_option);
     if (!data_dir.ok()) {
-        std::fprintf(stderr, "rlg: %s\n", describe(data_dir.error));
+        std::fprintf(stderr, "rlg: %s\n", data_dir_error_text(data_dir.error));
         return kExitFailure;
     }
     if (args[0] == "get") {

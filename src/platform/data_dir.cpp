@@ -108,4 +108,18 @@ DataDirResult resolve_data_dir(std::string_view explicit_folder) {
     return resolve_data_dir(inputs);
 }
 
+const char* data_dir_error_text(DataDirError error) {
+    switch (error) {
+        case DataDirError::kNone:
+            return "no error";
+        case DataDirError::kNoHome:
+            return "no home folder to keep the data in";
+        case DataDirError::kCannotCreate:
+            return "the data folder cannot be created";
+        case DataDirError::kNotWritable:
+            return "the data folder is not writable";
+    }
+    return "unknown error";
+}
+
 }  // namespace rg

@@ -38,6 +38,9 @@ struct DataDirResult {
 // the base directory rules require.
 DataDirResult resolve_data_dir(const DataDirInputs& inputs);
 
+// What went wrong, in words for a one-line message.
+const char* data_dir_error_text(DataDirError error);
+
 // The same with the running executable and the process environment.
 DataDirResult resolve_data_dir(std::string_view explicit_folder);
 

@@ -20,20 +20,6 @@ constexpr const char* kInUseFormat = "%s is in use by another Reelgrab or by rlg
 constexpr int kHandOverWaitMs = 2000;
 constexpr int kUsageExitCode = 2;
 
-const char* describe(DataDirError error) {
-    switch (error) {
-        case DataDirError::kNone:
-            return "no error";
-        case DataDirError::kNoHome:
-            return "no home folder to keep the data in";
-        case DataDirError::kCannotCreate:
-            return "the data folder cannot be created";
-        case DataDirError::kNotWritable:
-            return "the data folder is not writable";
-    }
-    return "unknown error";
-}
-
 void fatal_box(const QString& text) {
     QMessageBox box(QMessageBox::Critical,
                     QString::fromUtf8(kErrorCaption.data(), kErrorCaption.size()), text);
@@ -165,7 +151,7 @@ int run_gui(int argc, char** argv) {
     }
     const DataDirResult data_dir = resolve_data_dir(parsed.data_dir);
     if (!data_dir.ok()) {
-        std::fprintf(stderr, "reelgrab: %s\n", describe(data_dir.error));
+        std::fprintf(stderr, "reelgrab: %s\n", data_dir_error_text(data_dir.error));
         return 1;
     }
 
